@@ -1,12 +1,12 @@
 #include "crypto/PublicRsaKey.h"
 
+#include "crypto/lcRng.h"
 #include "crypto/rndDraw.h"
 #include "crypto/rsaKeyError.h"
 
 #include <cryptopp/asn.h>
 #include <cryptopp/misc.h>
 #include <cryptopp/nbtheory.h>
-#include <cryptopp/rng.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -49,7 +49,7 @@ void PublicRsaKey::Encrypt(const uint8_t* plain, uint8_t* cipher64, int len) con
     uint8_t block[BLOCK_SIZE];
     block[0] = 0x00;
     block[1] = 0x02;
-    CryptoPP::LC_RNG rng(rndDraw::RSA_PADDING_SEED);
+    lcRng rng(rndDraw::RSA_PADDING_SEED);
     const int separator = BLOCK_SIZE - len - 1;
     for (int i = 2; i < separator; ++i)
         block[i] = rndDraw::NonZeroByte(rng);
@@ -90,7 +90,7 @@ void PublicRsaKey::ApplyFunction(Integer x, Integer& out) const {
 }
 
 void PublicRsaKey::DrawBlindingFactor(Integer& r, Integer& re) const {
-    CryptoPP::LC_RNG rng(rndDraw::BLINDING_SEED);
+    lcRng rng(rndDraw::BLINDING_SEED);
     do {
         r = rndDraw::Number(rng, 32);
         re = CryptoPP::ModularExponentiation(r, e, n);

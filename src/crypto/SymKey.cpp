@@ -1,9 +1,9 @@
 #include "crypto/SymKey.h"
 
+#include "crypto/lcRng.h"
 #include "crypto/rndDraw.h"
 
 #include <cryptopp/misc.h>
-#include <cryptopp/rng.h>
 
 #include <algorithm>
 #include <climits>
@@ -45,7 +45,7 @@ int SymKey::EncryptMessage(const uint8_t* in, uint8_t* out, int len) const {
     uint8_t header[HEADER_SIZE];
     header[0] = 0x00;
     header[1] = 0x02;
-    CryptoPP::LC_RNG rng(static_cast<CryptoPP::word32>(len));
+    lcRng rng(static_cast<CryptoPP::word32>(len));
     for (int i = 2; i < 15 - r; ++i)
         header[i] = rndDraw::NonZeroByte(rng);
     header[15 - r] = 0x00;
