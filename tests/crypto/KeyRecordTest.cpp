@@ -108,6 +108,7 @@ TEST(KeyRecord, LongFormLengthsDecode) {
     // n and e with lengths in the 0x81 form, which DER would not use.
     const bytes shortForm = Encoding(pv::BankKey(), true);
     bytes longForm{0x30, 0x81, 0x4A, 0x02, 0x81, 0x41};
+    longForm.reserve(80);
     longForm.insert(longForm.end(), shortForm.begin() + 4, shortForm.begin() + 69);
     longForm.insert(longForm.end(), {0x02, 0x81, 0x03, 0x01, 0x00, 0x01});
     RSARecord record;

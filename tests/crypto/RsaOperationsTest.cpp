@@ -9,6 +9,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -175,6 +176,32 @@ TEST_F(RsaOperations, PublicFunctionUndoesThePrivateOne) {
     // Numbers beyond the modulus are taken modulo n.
     pub.ApplyFunction(coin + key.Modulus(), out);
     EXPECT_EQ(out, m);
+}
+
+TEST_F(RsaOperations, OneKeyServesManyThreadsAtOnce) {
+    bytes cipher(64), sig(64);
+    pub.Encrypt(text.data(), cipher.data(), 53);
+    key.Sign(text.data(), sig.data(), 53);
+
+    auto work = [&](bool& allGood) {
+        allGood = true;
+        for (int i = 0; i < 40; ++i) {
+            bytes c(64), s(64), out(53);
+            pub.Encrypt(text.data(), c.data(), 53);
+            key.Sign(text.data(), s.data(), 53);
+            allGood = allGood && c == cipher && s == sig &&
+                      key.Decrypt(cipher.data(), out.data()) == 53 && out == text &&
+                      pub.Recover(sig.data(), out.data()) == 53 && out == text;
+        }
+    };
+    bool results[4] = {};
+    std::vector<std::thread> threads;
+    for (bool& result : results)
+        threads.emplace_back(work, std::ref(result));
+    for (auto& t : threads)
+        t.join();
+    for (bool result : results)
+        EXPECT_TRUE(result);
 }
 
 } // namespace
