@@ -55,7 +55,7 @@ bool msgThread::Start() {
     JoinFinished();
     threadRegistry& reg = Registry();
     std::lock_guard<std::mutex> guard(reg.lock);
-    if (reg.stopping) {
+    if (reg.stopping || launched) {
         return false;
     }
     const std::uint64_t serial = reg.nextSerial++;
@@ -68,6 +68,7 @@ bool msgThread::Start() {
         reg.running.erase(slot);
         return false;
     }
+    launched = true;
     return true;
 }
 
@@ -75,6 +76,10 @@ void msgThread::Run() {
     threadRegistry& reg = Registry();
     {
         std::lock_guard<std::mutex> guard(reg.lock);
+        if (launched) {
+            return;
+        }
+        launched = true;
         reg.live.insert(this);
         if (reg.stopping) {
             context->stop();

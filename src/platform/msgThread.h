@@ -40,12 +40,14 @@ public:
     msgThread& operator=(const msgThread&) = delete;
 
     // Starts a new thread running the loop. False when the thread cannot be
-    // started or the process is stopping; the object then still belongs to
-    // the caller. Called once, by the creator.
+    // started, the process is stopping, or the loop was already launched; the
+    // object then still belongs to the caller. Called by the creator.
     bool Start();
 
-    // Runs the loop on the calling thread until it ends (for a thread that is
-    // not started with Start(), e.g. the main thread). Called once.
+    // Runs the loop on the calling thread until it ends, for a thread object
+    // that its creator keeps (for instance one that serves a listening socket
+    // owned elsewhere, run on a std::thread of the application). Returns at
+    // once if the loop was already launched.
     void Run();
 
     // Queues a message. Any thread.
@@ -82,6 +84,7 @@ private:
     static void ThreadMain(msgThread* self, std::uint64_t serial);
 
     std::unique_ptr<asio::io_context> context;
+    bool launched = false; // guarded by the thread registry's lock
     std::mutex socketLock;
     std::set<strmSocket*> sockets;
 };

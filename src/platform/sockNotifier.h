@@ -15,10 +15,12 @@
 // inside the platform's socket classes only.
 //
 // A readiness notification is armed explicitly and raised at most once per
-// arm, as soon as the socket is readable: data or a waiting connection, the
-// end of the stream, or an error. It is raised also when the socket was
-// already readable when armed; that is checked here, without relying on how the
-// reactor registers a wait.
+// arm, when the socket is readable: data or a waiting connection, the end of
+// the stream, or an error. Readiness is checked on the socket's thread right
+// before the notification is raised: the reactor may report readiness that it
+// saw before the owner read the bytes (a stale event), and such a report only
+// starts a new wait. Only the socket's thread reads it, so bytes found waiting
+// then are still there when the notification is answered.
 class sockNotifier {
 public:
     sockNotifier(asio::io_context& ioContext, std::function<void(int err)> onReady)
@@ -34,24 +36,7 @@ public:
                 return;
             }
             armed = true;
-            const unsigned int arm = generation;
-            pollfd probe{socket.native_handle(), POLLIN, 0};
-            // Only this thread runs the io_context, so no readiness can be
-            // consumed by the reactor between this probe and the wait below.
-            if (::poll(&probe, 1, 0) > 0) {
-                asio::post(context, [this, alive, arm] {
-                    if (!alive.expired()) {
-                        Fire(arm, 0);
-                    }
-                });
-            } else {
-                socket.async_wait(
-                    Socket::wait_read, [this, alive, arm](const asio::error_code& ec) {
-                        if (!alive.expired() && ec != asio::error::operation_aborted) {
-                            Fire(arm, ec.value());
-                        }
-                    });
-            }
+            Watch(socket, generation);
         });
     }
 
@@ -73,7 +58,31 @@ public:
     }
 
 private:
-    // Called only while the notifier is alive.
+    // Socket's thread, while the notifier is alive.
+    template <typename Socket> void Watch(Socket& socket, unsigned int arm) {
+        pollfd probe{socket.native_handle(), POLLIN, 0};
+        if (::poll(&probe, 1, 0) > 0) {
+            asio::post(context, [this, alive = std::weak_ptr<int>(life), arm] {
+                if (!alive.expired()) {
+                    Fire(arm, 0);
+                }
+            });
+            return;
+        }
+        socket.async_wait(Socket::wait_read, [this, alive = std::weak_ptr<int>(life), arm,
+                                              &socket](const asio::error_code& ec) {
+            if (alive.expired() || ec == asio::error::operation_aborted || arm != generation) {
+                return;
+            }
+            if (ec) {
+                Fire(arm, ec.value());
+            } else {
+                Watch(socket, arm);
+            }
+        });
+    }
+
+    // Socket's thread, while the notifier is alive.
     void Fire(unsigned int arm, int err) {
         if (arm != generation) {
             return;

@@ -9,6 +9,7 @@
 #include <future>
 #include <memory>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -197,6 +198,78 @@ TEST_F(strmSocketNotifyTest, ClosingAnArmedSocketRaisesNothing) {
     probe.Execute([] {});
     EXPECT_TRUE(socket->Events().empty());
     EXPECT_FALSE(socket->IsOpen());
+}
+
+// Answers each notification by reading what it announced and arming the next;
+// counts notifications that found nothing to read.
+class drainingSocket : public strmSocket {
+public:
+    drainingSocket(msgThread& thread, std::size_t expectedBytes)
+        : strmSocket(thread), expected(expectedBytes) {}
+
+    int fd = -1; // found by the test, to look at the socket without reading it
+    int emptyNotifications = 0;
+    std::promise<void> drained;
+
+protected:
+    void OnReceive(int) override {
+        pollfd probe{fd, POLLIN, 0};
+        if (::poll(&probe, 1, 0) == 0) {
+            ++emptyNotifications;
+            ArmReceive();
+            return;
+        }
+        std::uint8_t chunk[256];
+        const int n = Receive(chunk, sizeof(chunk));
+        total += n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (total == expected || n <= 0) {
+            drained.set_value();
+        } else {
+            ArmReceive();
+        }
+    }
+
+private:
+    std::size_t expected;
+    std::size_t total = 0;
+};
+
+// The descriptor of this process whose local TCP port is `port`.
+int DescriptorOnPort(std::uint16_t port) {
+    for (int fd = 3; fd < 1024; ++fd) {
+        sockaddr_in address{};
+        socklen_t size = sizeof(address);
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0 &&
+            address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+TEST(strmSocketStressTest, NoNotificationIsRaisedForBytesAlreadyRead) {
+    constexpr std::size_t COUNT = 3000;
+    rawListener listener;
+    probeThread reader;
+    drainingSocket socket(reader, COUNT);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    rawSocket peer = listener.Accept();
+    sockaddr_in remote{};
+    socklen_t size = sizeof(remote);
+    ::getpeername(peer.fd, reinterpret_cast<sockaddr*>(&remote), &size);
+    socket.fd = DescriptorOnPort(ntohs(remote.sin_port));
+    ASSERT_GE(socket.fd, 0);
+
+    loopRunner running(reader);
+    socket.ArmReceive();
+    for (std::size_t i = 0; i < COUNT; ++i) { // many small arrivals, unsynchronised
+        peer.SendAll({std::uint8_t(i)});
+    }
+    auto drained = socket.drained.get_future();
+    ASSERT_EQ(drained.wait_for(TEST_GUARD), std::future_status::ready);
+    int empty = -1;
+    reader.Execute([&] { empty = socket.emptyNotifications; });
+    EXPECT_EQ(empty, 0);
 }
 
 } // namespace
