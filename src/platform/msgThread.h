@@ -26,12 +26,18 @@ class strmSocket;
 // set, ArmReceive called) before Start(). A thread object run with Run()
 // belongs to the caller and is not deleted.
 //
+// A listening socket is bound to a thread object that the application keeps
+// and runs with Run() (on a std::thread of its own, or on the main thread);
+// the application destroys the socket after that loop has ended, then the
+// thread object.
+//
 // Process stop. StopAll() stops every live thread: queued messages are
 // dropped, the connections of its bound stream sockets are shut down (a
 // blocked Send or Receive returns at once), and from then on Start() refuses
-// new threads. WaitAll() returns once every thread has ended and its object has
-// been deleted; it then accepts new threads again. A clean exit is StopAll()
-// then WaitAll(), from a thread that is not a msgThread.
+// new threads. Any thread may call it, a handler too. WaitAll() returns once
+// every loop has ended and every started object has been deleted; it then
+// accepts new threads again. It is never called from a msgThread. A clean exit
+// is StopAll() then WaitAll().
 class msgThread {
 public:
     msgThread();

@@ -17,12 +17,16 @@ constexpr std::uint8_t CONSUMER_SOCKET_ID = 133;
 // session key, and tells its owner thread that a packet can be read by posting
 // TM_CONSUMER_DATA or TM_BANK_DATA. It does no protocol work of its own.
 //
-// Arrival: once the connection is made and `owner` is set, someone calls
-// ArmReceive(); each notification posts one message, each message is answered
-// by exactly one ReceivePacket, and ReceivePacket arms the next notification
-// after a whole frame has been read. A peer that closes raises a last
-// notification whose ReceivePacket returns CLOSED; nothing is armed after a
-// result other than COMPLETE.
+// Arrival: once the connection is made and `owner` is set, whoever made the
+// connection calls ArmReceive() (the spawner for the consumer socket, the
+// session for the bank socket). Each notification posts one message, each
+// message is answered by exactly one ReceivePacket, and ReceivePacket arms the
+// next notification after a whole frame has been read, so no message is ever
+// posted for bytes already read. A peer that closes raises a last notification
+// whose ReceivePacket returns CLOSED; nothing is armed after a result other
+// than COMPLETE, and the session should then end. Notifications still pending
+// when the socket is destroyed are dropped; a message already posted stays
+// in the owner's queue.
 class clntSocket : public strmSocket {
 public:
     // Bound to `thread`: notifications arrive there and stopping it shuts this
