@@ -1,0 +1,275 @@
+#include "platform/strmSocket.h"
+
+#include "probeThread.h"
+#include "rawSocket.h"
+#include "watchedSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <memory>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+int ReceiveSome(strmSocket& socket, bytes& into) {
+    std::uint8_t chunk[64];
+    const int n = socket.Receive(chunk, sizeof(chunk));
+    if (n > 0) {
+        into.insert(into.end(), chunk, chunk + n);
+    }
+    return n;
+}
+
+// The sockets below are bound to a thread whose loop never runs: blocking use
+// needs no loop.
+TEST(strmSocketTest, ConnectsByAddressOrHostNameWithThePortTakenModulo65536) {
+    struct {
+        const char* host;
+        unsigned int portOffset;
+    } const cases[] = {{"127.0.0.1", 0}, {"localhost", 65536}, {"localhost", 3 * 65536}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.host) + " + " + std::to_string(c.portOffset));
+        rawListener listener;
+        probeThread dormant;
+        strmSocket socket(dormant);
+        ASSERT_TRUE(socket.Connect(c.host, listener.Port() + c.portOffset));
+        rawSocket peer = listener.Accept();
+
+        const bytes ping{'p', 'i', 'n', 'g'};
+        EXPECT_EQ(socket.Send(ping.data(), 4), 4);
+        EXPECT_EQ(peer.ReadExact(4), ping);
+
+        peer.SendAll({'p', 'o', 'n', 'g'});
+        peer.Close();
+        bytes got;
+        while (ReceiveSome(socket, got) > 0) {
+        }
+        EXPECT_EQ(got, (bytes{'p', 'o', 'n', 'g'}));
+        EXPECT_TRUE(socket.HasEnded());
+    }
+}
+
+TEST(strmSocketTest, ConnectFailsWhenNothingListens) {
+    // A bound socket that does not listen keeps its port from being anyone's listener.
+    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    socklen_t size = sizeof(address);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&address), &size), 0);
+
+    probeThread dormant;
+    strmSocket socket(dormant);
+    EXPECT_FALSE(socket.Connect("127.0.0.1", ntohs(address.sin_port)));
+    ::close(holder);
+}
+
+TEST(strmSocketTest, ReceiveReportsAResetConnectionAsAFailure) {
+    rawListener listener;
+    probeThread dormant;
+    strmSocket socket(dormant);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    listener.Accept().Reset();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(socket.Receive(&byte, 1), -1);
+    EXPECT_TRUE(socket.HasEnded());
+}
+
+TEST(strmSocketTest, ShutdownFromAnotherThreadEndsABlockedReceive) {
+    rawListener listener;
+    probeThread dormant;
+    strmSocket socket(dormant);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    rawSocket peer = listener.Accept(); // open and silent: the Receive would wait for ever
+
+    std::promise<void> reading;
+    auto result = std::async(std::launch::async, [&] {
+        std::uint8_t byte = 0;
+        reading.set_value();
+        return socket.Receive(&byte, 1);
+    });
+    reading.get_future().wait();
+    socket.Shutdown();
+    ASSERT_EQ(result.wait_for(TEST_GUARD), std::future_status::ready);
+    EXPECT_EQ(result.get(), 0);
+}
+
+// A connected socket bound to a running thread, and its peer.
+class strmSocketNotifyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        socket = std::make_unique<watchedSocket>(probe);
+        ASSERT_TRUE(socket->Connect("127.0.0.1", listener.Port()));
+        peer = listener.Accept();
+        running = std::make_unique<loopRunner>(probe);
+        probe.Execute([&] { probeId = std::this_thread::get_id(); });
+    }
+    void TearDown() override {
+        running.reset();
+        socket.reset();
+    }
+    // Reads what is waiting, on the bound thread.
+    bytes ReadOnThread() {
+        bytes got;
+        probe.Execute([&] { ReceiveSome(*socket, got); });
+        return got;
+    }
+    void ExpectAllOnProbeThread() const {
+        for (const std::thread::id& id : socket->Threads()) {
+            EXPECT_EQ(id, probeId);
+        }
+    }
+
+    rawListener listener;
+    probeThread probe;
+    std::unique_ptr<watchedSocket> socket;
+    rawSocket peer;
+    std::unique_ptr<loopRunner> running;
+    std::thread::id probeId;
+};
+
+TEST_F(strmSocketNotifyTest, NothingIsNotifiedUntilArmed) {
+    peer.SendAll({'a'});
+    probe.Execute([] {});
+    EXPECT_TRUE(socket->Events().empty());
+    EXPECT_EQ(ReadOnThread(), bytes{'a'});
+}
+
+TEST_F(strmSocketNotifyTest, DataWaitingBeforeTheArmIsNotified) {
+    peer.SendAll({'a'});
+    peer.SendAll({'b'});
+    socket->ArmReceive();
+    ASSERT_TRUE(socket->WaitForCount(1));
+    bytes got = ReadOnThread();
+    while (got.size() < 2) {
+        const bytes more = ReadOnThread();
+        got.insert(got.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(got, (bytes{'a', 'b'}));
+    EXPECT_EQ(socket->Events(), std::vector<std::string>{"receive"});
+    ExpectAllOnProbeThread();
+}
+
+TEST_F(strmSocketNotifyTest, ArmingTwiceRaisesOneNotificationAndTheNextArmTheNext) {
+    socket->ArmReceive();
+    socket->ArmReceive();
+    probe.Execute([] {}); // both arms taken, nothing waiting yet
+    peer.SendAll({'a'});
+    ASSERT_TRUE(socket->WaitForCount(1));
+    probe.Execute([] {}); // a second notification would have been queued before this
+    EXPECT_EQ(socket->Events(), std::vector<std::string>{"receive"});
+    EXPECT_EQ(ReadOnThread(), bytes{'a'});
+
+    socket->ArmReceive();
+    probe.Execute([] {});
+    peer.SendAll({'b'});
+    ASSERT_TRUE(socket->WaitForCount(2));
+    EXPECT_EQ(ReadOnThread(), bytes{'b'});
+    ExpectAllOnProbeThread();
+}
+
+TEST_F(strmSocketNotifyTest, PeerCloseIsNotifiedThenReceiveSeesItAndOnCloseFollows) {
+    socket->ArmReceive();
+    probe.Execute([] {});
+    peer.Close();
+    ASSERT_TRUE(socket->WaitForCount(1));
+    int result = -2;
+    probe.Execute([&] {
+        std::uint8_t byte = 0;
+        result = socket->Receive(&byte, 1);
+    });
+    EXPECT_EQ(result, 0);
+    ASSERT_TRUE(socket->WaitForCount(2));
+    EXPECT_EQ(socket->Events(), (std::vector<std::string>{"receive", "close 0"}));
+    EXPECT_TRUE(socket->HasEnded());
+    ExpectAllOnProbeThread();
+}
+
+TEST_F(strmSocketNotifyTest, ClosingAnArmedSocketRaisesNothing) {
+    socket->ArmReceive();
+    probe.Execute([&] { socket->Close(); });
+    probe.Execute([] {});
+    EXPECT_TRUE(socket->Events().empty());
+    EXPECT_FALSE(socket->IsOpen());
+}
+
+// Answers each notification by reading what it announced and arming the next;
+// counts notifications that found nothing to read.
+class drainingSocket : public strmSocket {
+public:
+    drainingSocket(msgThread& thread, std::size_t expectedBytes)
+        : strmSocket(thread), expected(expectedBytes) {}
+
+    int fd = -1; // found by the test, to look at the socket without reading it
+    int emptyNotifications = 0;
+    std::promise<void> drained;
+
+protected:
+    void OnReceive(int) override {
+        pollfd probe{fd, POLLIN, 0};
+        if (::poll(&probe, 1, 0) == 0) {
+            ++emptyNotifications;
+            ArmReceive();
+            return;
+        }
+        std::uint8_t chunk[256];
+        const int n = Receive(chunk, sizeof(chunk));
+        total += n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (total == expected || n <= 0) {
+            drained.set_value();
+        } else {
+            ArmReceive();
+        }
+    }
+
+private:
+    std::size_t expected;
+    std::size_t total = 0;
+};
+
+// The descriptor of this process whose local TCP port is `port`.
+int DescriptorOnPort(std::uint16_t port) {
+    for (int fd = 3; fd < 1024; ++fd) {
+        sockaddr_in address{};
+        socklen_t size = sizeof(address);
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0 &&
+            address.sin_family == AF_INET && ntohs(address.sin_port) == port) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+TEST(strmSocketStressTest, NoNotificationIsRaisedForBytesAlreadyRead) {
+    constexpr std::size_t COUNT = 3000;
+    rawListener listener;
+    probeThread reader;
+    drainingSocket socket(reader, COUNT);
+    ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
+    rawSocket peer = listener.Accept();
+    sockaddr_in remote{};
+    socklen_t size = sizeof(remote);
+    ::getpeername(peer.fd, reinterpret_cast<sockaddr*>(&remote), &size);
+    socket.fd = DescriptorOnPort(ntohs(remote.sin_port));
+    ASSERT_GE(socket.fd, 0);
+
+    loopRunner running(reader);
+    socket.ArmReceive();
+    for (std::size_t i = 0; i < COUNT; ++i) { // many small arrivals, unsynchronised
+        peer.SendAll({std::uint8_t(i)});
+    }
+    auto drained = socket.drained.get_future();
+    ASSERT_EQ(drained.wait_for(TEST_GUARD), std::future_status::ready);
+    int empty = -1;
+    reader.Execute([&] { empty = socket.emptyNotifications; });
+    EXPECT_EQ(empty, 0);
+}
+
+} // namespace
