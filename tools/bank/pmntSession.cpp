@@ -31,8 +31,18 @@ pmntSession::pmntSession(int descriptor, const bankContext& context)
     : link(descriptor), bank(context) {}
 
 pmntSession::~pmntSession() {
+    ReleaseClaim();
+}
+
+void pmntSession::ReleaseClaim() {
     if (transaction)
         bank.spent.Release(*transaction);
+    transaction.reset();
+}
+
+void pmntSession::Conclude(const std::string& text) {
+    ReleaseClaim();
+    Tell(text);
 }
 
 void pmntSession::Tell(const std::string& text) const {
@@ -41,7 +51,7 @@ void pmntSession::Tell(const std::string& text) const {
 }
 
 bool pmntSession::Refuse(const std::string& text) {
-    Tell("refused: " + text);
+    Conclude("refused: " + text);
     link.Send(mc::PKT_ERROR, 1, TextBytes(text));
     link.Finish();
     return false;
@@ -50,7 +60,8 @@ bool pmntSession::Refuse(const std::string& text) {
 bool pmntSession::Expect(std::uint8_t type, std::uint8_t step, const char* what, packetIn& packet) {
     const linkResult result = link.Receive(packet);
     if (result != linkResult::PACKET) {
-        Tell(std::string("abandoned while waiting for ") + what + ": " + LinkResultText(result));
+        Conclude(std::string("abandoned while waiting for ") + what + ": " +
+                 LinkResultText(result));
         return false;
     }
     if (packet.type != type || packet.step != step) {
@@ -81,20 +92,20 @@ bool pmntSession::Deliver(faultPoint point, std::uint8_t type, std::uint8_t step
     case faultAction::NONE:
         if (link.Send(type, step, data))
             return true;
-        Tell(std::string("abandoned: the connection failed") + where);
+        Conclude(std::string("abandoned: the connection failed") + where);
         return false;
     case faultAction::ERROR:
-        Tell("test switch: error" + where);
+        Conclude("test switch: error" + where);
         link.Send(mc::PKT_ERROR, bank.faults.errorStep, TextBytes(bank.faults.errorText));
         link.Finish();
         return false;
     case faultAction::SILENT:
-        Tell("test switch: silent" + where);
+        Conclude("test switch: silent" + where);
         tcpSocket::SetTimeouts(link.Descriptor(), 0);
         link.Drain();
         return false;
     case faultAction::DROP:
-        Tell("test switch: connection dropped" + where);
+        Conclude("test switch: connection dropped" + where);
         return false;
     case faultAction::GARBAGE:
         return SendGarbage(point, type, step, data);
@@ -125,6 +136,7 @@ bool pmntSession::SendGarbage(faultPoint point, std::uint8_t type, std::uint8_t 
         break;
     }
     case garbageKind::LENGTH: {
+        ReleaseClaim();
         raw = {type, step, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0};
         packetCrc().AppendCrc(raw.data(), 6);
         link.SendRaw(raw);
@@ -133,7 +145,7 @@ bool pmntSession::SendGarbage(faultPoint point, std::uint8_t type, std::uint8_t 
     }
     if (link.SendRaw(raw))
         return true;
-    Tell(std::string("abandoned: the connection failed at ") + faultPlan::PointName(point));
+    Conclude(std::string("abandoned: the connection failed at ") + faultPlan::PointName(point));
     return false;
 }
 

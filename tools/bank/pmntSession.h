@@ -50,6 +50,9 @@ private:
     std::optional<std::vector<coinIdent>> CheckCoins(const bytes& list);
     // Prints "Payment <text> (shop <id>)".
     void Tell(const std::string& text) const;
+    // Tells the payment's outcome, releasing the coins it claimed.
+    void Conclude(const std::string& text);
+    void ReleaseClaim();
 
     peerLink link;
     const bankContext& bank;
