@@ -1,7 +1,11 @@
 #include "connServer.h"
 
+#include "common/lineOut.h"
+
 #include <cerrno>
+#include <exception>
 #include <poll.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
@@ -42,7 +46,11 @@ void connServer::AcceptLoop() {
         }
         if (active >= limit) {
             hold.unlock();
-            refuse(fd);
+            try {
+                refuse(fd);
+            } catch (const std::exception&) {
+                // Telling the peer is a courtesy; it is closed all the same.
+            }
             close(fd);
             continue;
         }
@@ -54,7 +62,13 @@ void connServer::AcceptLoop() {
 }
 
 void connServer::Serve(std::list<conn>::iterator entry, int fd) {
-    serve(fd);
+    try {
+        serve(fd);
+    } catch (const std::exception& e) {
+        // Nothing a peer sends should get here; if anything does, this
+        // connection ends and the others go on.
+        lineOut::Print(std::string("Connection ended by an internal error: ") + e.what());
+    }
     const std::lock_guard<std::mutex> hold(lock);
     close(fd);
     entry->fd = -1;

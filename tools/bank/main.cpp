@@ -37,7 +37,7 @@ void RefuseBusy(int fd, std::uint8_t step, const char* port) {
     tcpSocket::SetTimeouts(fd, REFUSAL_TIMEOUT);
     peerLink link(fd);
     link.Send(msgCodes::PKT_ERROR, step, bytes(text.begin(), text.end()));
-    link.Finish();
+    link.Finish(REFUSAL_TIMEOUT);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "common/peerLink.h"
 
+#include "common/tcpSocket.h"
 #include "wire/mssgPacket.h"
 #include "wire/packetFrame.h"
 
@@ -80,8 +81,9 @@ void peerLink::Drain() {
     }
 }
 
-void peerLink::Finish() {
+void peerLink::Finish(unsigned seconds) {
     shutdown(fd, SHUT_WR);
+    tcpSocket::SetTimeouts(fd, seconds);
     Drain();
 }
 

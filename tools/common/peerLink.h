@@ -52,8 +52,10 @@ public:
     // (or it fails, or the receive timeout runs out).
     void Drain();
     // Ends the sending direction (the peer reads the end of the stream after
-    // what was sent), then drains: the peer's last bytes never meet a reset.
-    void Finish();
+    // what was sent), then drains for at most `seconds` (the receive timeout
+    // from then on): the peer's last bytes never meet a reset.
+    void Finish(unsigned seconds = FINISH_SECONDS);
+    static constexpr unsigned FINISH_SECONDS = 10;
 
     // Keys the connection with the first 8 bytes of a key text.
     void SetKey(const std::uint8_t* text, std::size_t length);
