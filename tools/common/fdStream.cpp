@@ -10,11 +10,8 @@ int fdStream::Send(const std::uint8_t* bytes, int count) {
         const ssize_t n = ::send(fd, bytes + sent, static_cast<size_t>(count - sent), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
-            failed = true;
-            timedOut = false;
+        if (n <= 0)
             return -1;
-        }
         sent += static_cast<int>(n);
     }
     return count;
@@ -27,7 +24,6 @@ int fdStream::Receive(std::uint8_t* buffer, int count) {
             return static_cast<int>(n);
         if (errno == EINTR)
             continue;
-        failed = true;
         timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
         return -1;
     }

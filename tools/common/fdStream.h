@@ -18,14 +18,11 @@ public:
     int Send(const std::uint8_t* bytes, int count) override;
     int Receive(std::uint8_t* buffer, int count) override;
 
-    // True once a Send or a Receive has failed.
-    bool Failed() const { return failed; }
-    // True when the latest failure was the receive timeout running out.
+    // True when the latest failed Receive was cut short by the receive timeout.
     bool TimedOut() const { return timedOut; }
 
 private:
     int fd;
     int chunk;
-    bool failed = false;
     bool timedOut = false;
 };

@@ -59,7 +59,6 @@ public:
 
     // Keys the connection with the first 8 bytes of a key text.
     void SetKey(const std::uint8_t* text, std::size_t length);
-    bool HasKey() const { return key != nullptr; }
     // Sealed form of a non-empty message under the connection's key.
     bytes Seal(const bytes& plain) const;
     // The message, or nothing when the data does not open under the key
