@@ -249,6 +249,42 @@ TEST_F(bankPayment, TellsAShopBeyondTheLimitThatItIsBusy) {
     EXPECT_TRUE(result.accepted) << result.error;
 }
 
+TEST_F(bankPayment, ServesSeveralShopsAndRefusesTwoKeysForOneShop) {
+    const demoWorld second(43);
+    ASSERT_TRUE(second.Made());
+    Stop();
+    Start({"--shops", "kestpub.rsa", second.File("kestpub.rsa")});
+    bankScript first(bank.paymentPort, 42, *world.shopKey, world.bankKey->PublicKey());
+    bankScript other(bank.paymentPort, 43, *second.shopKey, world.bankKey->PublicKey());
+    // Both conversations are open at once.
+    first.OfferKey();
+    other.OfferKey();
+    EXPECT_EQ(first.ExpectSignature(), first.keyText);
+    EXPECT_EQ(other.ExpectSignature(), other.keyText);
+    other.Identify(1);
+    EXPECT_EQ(other.ExpectIdentityReceipt(), 43u);
+    first.Identify(1);
+    EXPECT_EQ(first.ExpectIdentityReceipt(), 42u);
+
+    const demoWorld clash(42);
+    ASSERT_TRUE(clash.Made());
+    const toolRun run = RunTool(
+        toolPaths::BANK, {"--shops", "kestpub.rsa", clash.File("kestpub.rsa")}, world.Folder());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("shop 42 is known already"), std::string::npos) << run.err;
+}
+
+TEST_F(bankPayment, DropsAConnectionThatStaysSilentPastTheIdleTimeout) {
+    Stop();
+    Start({"--idle-timeout", "1"});
+    auto idle = Shop();
+    idle->OfferKey();
+    idle->ExpectSignature();
+    EXPECT_TRUE(bank.process->WaitForLine(
+        "Payment abandoned while waiting for the shop's identity: nothing arrived in time"));
+    EXPECT_TRUE(idle->peer.PeerClosed());
+}
+
 // The register as the bank finds it at start: a last line cut short (never
 // confirmed) is cut off and the bank goes on; any other damage stops it.
 TEST(bankRegister, ACutLastLineIsDroppedOtherDamageStopsTheBank) {
