@@ -136,7 +136,7 @@ int TalkToShop(const consumerOptions& options) {
     const openConn conn(Connect(options, "shop"));
     if (conn.fd < 0)
         return EXIT_REFUSED;
-    lineOut::Print("Shop " + std::to_string(shops.front().shopId));
+    lineOut::Print("Shop id " + std::to_string(shops.front().shopId));
     shopTalk talk(conn.fd, shops.front().key);
     const shopTalk::outcome result = paying ? talk.Pay(coins) : talk.Leave();
     if (result.result == shopTalk::outcome::FAILED)
