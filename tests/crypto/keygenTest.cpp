@@ -93,6 +93,18 @@ TEST_F(Keygen, WritesAWorldThatLoadsBack) {
     shopKey.Sign(text.data(), sig.data(), 53);
     EXPECT_TRUE(shopKey.PublicKey().Verify(text.data(), 53, sig.data()));
 
+    // kestpub.rsa: the same id, then the public half of the same key.
+    std::ifstream shopPublicFile(world / "kestpub.rsa", std::ios::binary);
+    ASSERT_TRUE(record.Load(shopPublicFile));
+    bytes publicId(4);
+    record.Get(publicId.data(), 4);
+    EXPECT_EQ(publicId, shopId);
+    const PublicRsaKey shopPublic(record);
+    EXPECT_EQ(record.Count(), 0u);
+    EXPECT_EQ(shopPublicFile.peek(), EOF);
+    EXPECT_EQ(shopPublic.Modulus(), shopKey.Modulus());
+    EXPECT_TRUE(shopPublic.Verify(text.data(), 53, sig.data()));
+
     std::ifstream publicFile(world / "bankpub.rsa", std::ios::binary);
     std::ifstream privateFile(world / "bankpv.rsa", std::ios::binary);
     for (int i = 0; i < 11; ++i) {
@@ -118,6 +130,14 @@ TEST_F(Keygen, WritesAWorldThatLoadsBack) {
 TEST_F(Keygen, KeepsExistingFilesUnlessForced) {
     ASSERT_EQ(Run({folder.string()}), 0) << err;
     const std::string before = ReadFile(folder / "bankpub.rsa");
+
+    // Any one of the four files is enough to refuse.
+    const fs::path other = folder / "other";
+    fs::create_directory(other);
+    std::ofstream(other / "kestpub.rsa") << "x";
+    EXPECT_NE(Run({other.string()}), 0);
+    EXPECT_NE(err.find("kestpub.rsa exists"), std::string::npos);
+    EXPECT_FALSE(fs::exists(other / "bankpv.rsa"));
 
     EXPECT_NE(Run({"--shop-id", "7", folder.string()}), 0);
     EXPECT_NE(err.find("--force"), std::string::npos);

@@ -4,7 +4,7 @@
 #include "wire/packetCrc.h"
 
 #include "allocProbe.h"
-#include "fdStream.h"
+#include "common/fdStream.h"
 #include "rawSocket.h"
 #include "scopedRecorder.h"
 #include "wireVectors.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 

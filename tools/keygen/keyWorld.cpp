@@ -1,5 +1,6 @@
 #include "keyWorld.h"
 
+#include "common/keyFile.h"
 #include "crypto/RSARecord.h"
 
 #include <cstdio>
@@ -41,7 +42,7 @@ keyWorld::keyWorld(uint32_t shopId_, CryptoPP::RandomNumberGenerator& rng)
 
 std::vector<fs::path> keyWorld::ExistingFiles(const fs::path& folder) {
     std::vector<fs::path> found;
-    for (const char* name : {SHOP_FILE, BANK_PUBLIC_FILE, BANK_PRIVATE_FILE}) {
+    for (const char* name : {SHOP_FILE, BANK_PUBLIC_FILE, BANK_PRIVATE_FILE, SHOP_PUBLIC_FILE}) {
         std::error_code ignored;
         if (fs::exists(folder / name, ignored))
             found.push_back(folder / name);
@@ -64,7 +65,7 @@ std::vector<std::string> keyWorld::Write(const fs::path& folder) const {
         };
     };
     const fs::path names[] = {folder / SHOP_FILE, folder / BANK_PUBLIC_FILE,
-                              folder / BANK_PRIVATE_FILE};
+                              folder / BANK_PRIVATE_FILE, folder / SHOP_PUBLIC_FILE};
     const fs::path written[] = {
         WriteRecords(names[0], true,
                      [this](RSARecord& record, std::ostream& out) {
@@ -76,8 +77,12 @@ std::vector<std::string> keyWorld::Write(const fs::path& folder) const {
                      }),
         WriteRecords(names[1], false, bankRecords(true)),
         WriteRecords(names[2], true, bankRecords(false)),
+        WriteRecords(names[3], false,
+                     [this](RSARecord&, std::ostream& out) {
+                         return keyFile::WriteShopKey(out, shopId, shopKey);
+                     }),
     };
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 4; ++i)
         fs::rename(written[i], names[i]);
 
     char id[40];
@@ -87,5 +92,7 @@ std::vector<std::string> keyWorld::Write(const fs::path& folder) const {
         "wrote " + names[1].string() + ": the bank's public key, then coin keys 0 to 9",
         "wrote " + names[2].string() +
             ": the bank's private key, then coin keys 0 to 9 (keep it with the bank)",
+        "wrote " + names[3].string() + ": shop id " + id +
+            " and the shop's public key (for consumers and the bank)",
     };
 }

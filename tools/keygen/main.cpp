@@ -20,6 +20,7 @@ constexpr const char* USAGE =
     "  kestpv.rsa   the shop's identifier and private key\n"
     "  bankpub.rsa  the bank's public key, then coin keys 0 to 9\n"
     "  bankpv.rsa   the bank's private key, then coin keys 0 to 9\n"
+    "  kestpub.rsa  the shop's identifier and public key (for consumers and the bank)\n"
     "\n"
     "  --shop-id N  the shop's identifier, 0 to 4294967295 (decimal or 0x hex);\n"
     "               random when not given\n"
