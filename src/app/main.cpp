@@ -42,6 +42,9 @@ int RunHeadless() {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A standard output whose reader has gone must not end the server in the
+    // middle of a payment.
+    std::signal(SIGPIPE, SIG_IGN);
 
     errOperator console; // standard error, never interleaved with other texts
     SetOperator(&console);

@@ -3,18 +3,33 @@
 #include "crypto/SymKey.h"
 #include "crypto/rndDraw.h"
 #include "shell/CKestraneDoc.h"
-#include "shell/printable.h"
 #include "wire/mssgPacket.h"
 #include "wire/threadMessages.h"
 
 #include <sys/random.h>
 
 #include <chrono>
-#include <cstring>
 
 namespace {
 // The warm-up skips between 1 and 642 bytes of the generator.
 constexpr unsigned int WARM_UP_BITS = 5131;
+
+// An error text as one activity line: up to its first zero byte, as a C
+// string reads it; bytes that are not printable ASCII (line ends included)
+// are shown as \xHH so that the line stays one line.
+std::string ActivityText(const std::uint8_t* text, int length) {
+    static constexpr char HEX[] = "0123456789ABCDEF";
+    std::string line;
+    for (int i = 0; i < length && text[i] != 0; ++i) {
+        const std::uint8_t c = text[i];
+        if (c >= 32 && c <= 126) {
+            line += static_cast<char>(c);
+        } else {
+            line += {'\\', 'x', HEX[c >> 4], HEX[c & 15]};
+        }
+    }
+    return line;
+}
 
 std::uint32_t RandomWord() {
     std::uint32_t word = 0;
@@ -119,11 +134,7 @@ void clntThread::OnSendAmount() {
 }
 
 void clntThread::SendErrorAndClose(std::uint8_t step, const std::uint8_t* text, int length) {
-    // The activity line is the text as a C string would read it, made safe
-    // to show on one line.
-    const auto* end = static_cast<const std::uint8_t*>(std::memchr(text, 0, length));
-    Report(Printable(
-        std::string(reinterpret_cast<const char*>(text), end != nullptr ? end - text : length)));
+    Report(ActivityText(text, length));
     if (!consumerDone) {
         SendPlain(*consumerSocket, PKT_ERROR, step, text, length); // ErrorText
         Report("Consumer disconnected.");

@@ -8,6 +8,7 @@
 #include "shell/startError.h"
 
 #include <fstream>
+#include <system_error>
 
 namespace {
 constexpr const char* SHOP_KEY_FILE = "kestpv.rsa";
@@ -118,6 +119,12 @@ bool CKestraneDoc::OnNewDocument(std::string* why) {
     if (listenSocket) {
         return true; // already listening: keep that listener
     }
+    if (stopped) {
+        if (why != nullptr) {
+            *why = "The shop has stopped serving";
+        }
+        return false;
+    }
     auto listener = std::make_unique<lstnSocket>(*this, listenThread);
     std::error_code failure;
     if (!listener->Listen(static_cast<unsigned int>(listenPort), LISTEN_BACKLOG, &failure)) {
@@ -128,9 +135,19 @@ bool CKestraneDoc::OnNewDocument(std::string* why) {
         }
         return false;
     }
+    // Both are set before the listener's thread exists, which reads them.
     boundPort = listener->LocalPort();
     listenSocket = std::move(listener);
-    listenRunner = std::thread([this] { listenThread.Run(); });
+    try {
+        listenRunner = std::thread([this] { listenThread.Run(); });
+    } catch (const std::system_error& e) {
+        listenSocket.reset(); // its loop never ran
+        boundPort = 0;
+        if (why != nullptr) {
+            *why = std::string("Could not start the listener: ") + e.what();
+        }
+        return false;
+    }
     return true;
 }
 
@@ -155,6 +172,7 @@ void CKestraneDoc::ReportActivity(drawSurface* drawingContext, const std::string
 
 void CKestraneDoc::StopServing() {
     if (listenRunner.joinable()) {
+        stopped = true;
         msgThread::StopAll(); // the listener's loop and every session
         listenRunner.join();
         listenSocket.reset(); // its loop has ended: no accept is under way

@@ -53,7 +53,8 @@ public:
     // backlog 5, and starts accepting consumers on a thread of the document's
     // own. True when the listener is open. Called again while it is open, it
     // keeps that listener and returns true. On failure, `why` (if given) says
-    // why, no listener is kept and nothing has been started.
+    // why, no listener is kept and nothing has been started. Once the
+    // document has stopped serving it does not start again.
     bool OnNewDocument(std::string* why = nullptr);
 
     // The port the listener is bound to, 0 when it is not open. Useful with a
@@ -101,4 +102,5 @@ private:
     msgThread listenThread;
     std::thread listenRunner;
     unsigned int boundPort = 0;
+    bool stopped = false;
 };

@@ -128,14 +128,14 @@ TEST_P(bankError, IsPassedOnAsItCameAndLoggedAsAFailure) {
     if (stage >= 3) {
         ASSERT_TRUE(bank.Confirm());
     }
-    const byteVec text = Bytes("Coin 2 \"spent\"\0tail\n", 20);
+    const byteVec text = Bytes("Coin 2 \"spent\"\r\0tail\n", 21);
     bank.Send(32, 7, text);
     EXPECT_TRUE(consumer.Receives(FrameOf(32, 7, text)));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
     EXPECT_TRUE(consumer.peer.ReceivesEnd());
     EXPECT_TRUE(bank.peer->ReceivesEnd());
     expected.insert(expected.end(),
-                    {"Coin 2 \\\"spent\\\"", "Consumer disconnected.", "Disconnected from bank."});
+                    {"Coin 2 \"spent\"\\x0D", "Consumer disconnected.", "Disconnected from bank."});
     EXPECT_EQ(Activity(expected.size()), expected);
     EXPECT_EQ(shop.LoggedTexts(), textLines{"P F 6\n"});
 }
