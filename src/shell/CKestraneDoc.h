@@ -28,6 +28,9 @@ class lstnSocket;
 //   ... run until told to stop ...
 //   doc->StopServing();                        // then destroy the document
 //
+// Threads: the listener's accept notifications run on a message thread of the
+// document's own (started by OnNewDocument), never on the caller's thread, so
+// the window's GUI thread stays free. Each consumer gets a session thread.
 // Sessions read the keys, addresses and ports without a lock; ReportActivity
 // and log serialise themselves.
 class CKestraneDoc {
@@ -72,7 +75,8 @@ public:
     void ReportActivity(drawSurface* drawingContext, const std::string& text);
 
     // Closes the listener, stops every session and waits until all of them
-    // have ended. The document may be destroyed afterwards. Called on the
+    // have ended (it stops every message thread of the process). The
+    // document may be destroyed afterwards. Called on the
     // thread that called OnNewDocument, never from a session or the
     // listener's thread. Doing it twice does nothing more.
     void StopServing();
