@@ -25,7 +25,7 @@ acptSocket::~acptSocket() {
     Close();
 }
 
-bool acptSocket::Listen(unsigned int port, int backlog) {
+bool acptSocket::Listen(unsigned int port, int backlog, std::error_code* failure) {
     if (io->acceptor.is_open()) {
         return false;
     }
@@ -45,6 +45,9 @@ bool acptSocket::Listen(unsigned int port, int backlog) {
         acceptor.non_blocking(true, ec);
     }
     if (ec) {
+        if (failure != nullptr) {
+            *failure = ec;
+        }
         Close();
         return false;
     }

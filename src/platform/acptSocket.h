@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <system_error>
 
 class msgThread;
 class strmSocket;
@@ -23,8 +24,9 @@ public:
 
     // Opens, binds to `port` modulo 65536 (0: a port the system chooses) with
     // address reuse, and listens with `backlog`. False if any step fails, for
-    // instance when another socket is listening on the port.
-    bool Listen(unsigned int port, int backlog);
+    // instance when another socket is listening on the port; `failure`, if
+    // given, then says why.
+    bool Listen(unsigned int port, int backlog, std::error_code* failure = nullptr);
 
     // Takes a waiting connection into `target`, which must not be open and may
     // be bound to another thread (that thread must not use it meanwhile). False

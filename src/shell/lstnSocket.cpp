@@ -1,0 +1,7 @@
+#include "shell/lstnSocket.h"
+
+#include "shell/CKestraneDoc.h"
+
+void lstnSocket::OnAccept(int) {
+    doc->AcceptConsumer();
+}

@@ -1,0 +1,131 @@
+// Start-up and stop of the real `kestrane` program.
+
+#include "scriptedPeer.h"
+#include "shopProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using lines = std::vector<std::string>;
+
+struct missingCase {
+    const char* label;
+    std::vector<const char*> removed;
+    const char* message;
+};
+
+void PrintTo(const missingCase& test, std::ostream* out) {
+    *out << test.label;
+}
+
+class startupFailure : public ::testing::TestWithParam<missingCase> {};
+
+TEST_P(startupFailure, ShowsOnlyTheFirstMissingFileAndExitsWithStatus1) {
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(UnusedPort());
+    for (const char* name : GetParam().removed) {
+        std::filesystem::remove(shop.folder / name);
+    }
+    shop.Start();
+    EXPECT_EQ(shop.WaitExit(), 1);
+    EXPECT_EQ(shop.RestOfMessages(), lines{GetParam().message});
+    EXPECT_EQ(shop.RestOfActivities(), lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    startupTest, startupFailure,
+    ::testing::Values(missingCase{"shopKey", {"kestpv.rsa"}, "Could not open kestpv.rsa"},
+                      missingCase{"bankKeys", {"bankpub.rsa"}, "Could not open bankpub.rsa"},
+                      missingCase{"bankAddress", {"ipaddr.bnk"}, "Could not open ipaddr.bnk"},
+                      missingCase{"shopAddress", {"ipaddr.kst"}, "Could not open ipaddr.kst"},
+                      missingCase{"shopKeyAndBankAddress",
+                                  {"kestpv.rsa", "ipaddr.bnk"},
+                                  "Could not open kestpv.rsa"},
+                      missingCase{"all",
+                                  {"kestpv.rsa", "bankpub.rsa", "ipaddr.bnk", "ipaddr.kst"},
+                                  "Could not open kestpv.rsa"},
+                      missingCase{"bankKeysAndBothAddresses",
+                                  {"bankpub.rsa", "ipaddr.bnk", "ipaddr.kst"},
+                                  "Could not open bankpub.rsa"}),
+    [](const ::testing::TestParamInfo<missingCase>& test) { return test.param.label; });
+
+TEST(startupTest, AKeyFileThatDoesNotDecodeNamesTheFileAndTheDecoderText) {
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(UnusedPort());
+    // One record: four identifier bytes, then an INTEGER where the SEQUENCE
+    // of the private key should begin.
+    shop.WriteFile("kestpv.rsa", std::string("\x07\x00\x00\x00"
+                                             "\x2a\x00\x00\x00"
+                                             "\x02\x01\x00",
+                                             11));
+    shop.Start();
+    EXPECT_EQ(shop.WaitExit(), 1);
+    EXPECT_EQ(shop.RestOfMessages(), lines{"Could not read kestpv.rsa: BER decode error"});
+}
+
+TEST(startupTest, ABankKeyFileWithTooFewRecordsIsReportedAsCutShort) {
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(UnusedPort());
+    const std::string keys = [&] {
+        std::ifstream in(shop.folder / "bankpub.rsa", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    shop.WriteFile("bankpub.rsa", keys.substr(0, keys.size() - 10));
+    shop.Start();
+    EXPECT_EQ(shop.WaitExit(), 1);
+    EXPECT_EQ(shop.RestOfMessages(),
+              lines{"Could not read bankpub.rsa: key record 11 is cut short or longer than "
+                    "1024 bytes"});
+}
+
+TEST(startupTest, APortInUseEndsStartUpWithAReasonAndStatus1) {
+    scriptedListener other;
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(UnusedPort(), other.Port());
+    shop.Start();
+    EXPECT_EQ(shop.WaitExit(), 1);
+    EXPECT_EQ(shop.RestOfMessages(),
+              lines{"Could not listen on port " + std::to_string(other.Port()) +
+                    ": Address already in use"});
+}
+
+TEST(startupTest, ListensOnThePortOfItsAddressFileModulo65536) {
+    const unsigned int port = UnusedPort();
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(UnusedPort(), port + 65536);
+    ASSERT_EQ(shop.StartListening(), port);
+    scriptedPeer consumer = scriptedPeer::Connect(port);
+    EXPECT_EQ(shop.Stop(), 0);
+}
+
+TEST(startupTest, VersionAndHelp) {
+    shopProcess version;
+    version.Start({"--version"});
+    EXPECT_EQ(version.WaitExit(), 0);
+    EXPECT_EQ(version.RestOfActivities(), lines{"Kestrane Version 1.0"});
+
+    shopProcess help;
+    help.Start({"--help"});
+    EXPECT_EQ(help.WaitExit(), 0);
+    const lines text = help.RestOfActivities();
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.front(), "Usage: kestrane [--headless | --help | --version]");
+
+    shopProcess wrong;
+    wrong.Start({"--headless", "extra"});
+    EXPECT_EQ(wrong.WaitExit(), 2);
+}
+
+} // namespace
