@@ -112,6 +112,11 @@ void CMainFrame::UpdateIndicators() {
     scrollPane->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
 }
 
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    emit Closing();
+    QMainWindow::closeEvent(event);
+}
+
 bool CMainFrame::event(QEvent* event) {
     if (event->type() == QEvent::StatusTip) {
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();

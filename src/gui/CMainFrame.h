@@ -29,7 +29,12 @@ public:
     // Shows "`name` - Kestrane" as the window's title.
     void SetDocumentTitle(const QString& name);
 
+signals:
+    // The window is closing, which ends the program.
+    void Closing();
+
 protected:
+    void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
