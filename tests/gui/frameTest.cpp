@@ -256,15 +256,19 @@ TEST_F(frameFixture, PrintGoesThroughThePrintDialog) {
     for (const bool accept : {false, true}) {
         SCOPED_TRACE(accept ? "accepted" : "cancelled");
         const QString path = folder.filePath(accept ? "accepted.pdf" : "cancelled.pdf");
+        bool fileFieldFound = false;
         shownWatcher<QPrintDialog> answer([&](QPrintDialog* dialog) {
             // The dialog's own field for the file that "print to file" writes.
-            if (auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"))) {
+            auto* fileName = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+            fileFieldFound = fileName != nullptr;
+            if (fileFieldFound) {
                 fileName->setText(path);
             }
-            accept ? dialog->accept() : dialog->reject();
+            accept&& fileFieldFound ? dialog->accept() : dialog->reject();
         });
         Press(QKeySequence(Qt::CTRL | Qt::Key_P));
         EXPECT_EQ(answer.Count(), 1);
+        EXPECT_TRUE(fileFieldFound);
         EXPECT_EQ(QFile::exists(path), accept);
     }
 }
