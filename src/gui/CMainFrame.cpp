@@ -7,6 +7,7 @@
 #include "platform/msgOperator.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -15,8 +16,6 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-
-#include <fstream>
 
 namespace {
 const QString READY = QStringLiteral("Ready");
@@ -153,7 +152,7 @@ void CMainFrame::OnFileOpen() {
     if (path.isEmpty()) {
         return;
     }
-    if (!std::ifstream(path.toStdString(), std::ios::binary)) {
+    if (QFile file(path); !file.open(QIODevice::ReadOnly)) {
         Operator().ShowMessage("Failed to open document.");
         return;
     }
@@ -168,7 +167,7 @@ void CMainFrame::OnFileSave() {
     if (path.isEmpty()) {
         return;
     }
-    if (!std::ofstream(path.toStdString(), std::ios::binary | std::ios::trunc)) {
+    if (QFile file(path); !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         Operator().ShowMessage("Failed to save document.");
         return;
     }
