@@ -166,7 +166,12 @@ bool strmSocket::Adopt(int fd) {
     return true;
 }
 
+// Every frame goes out in one Send, so small frames sent one after the other
+// (a reply, then the next message) must not wait for the peer's delayed
+// acknowledgement.
 void strmSocket::Opened() {
+    asio::error_code ignored;
+    io->socket.set_option(tcp::no_delay(true), ignored);
     std::lock_guard<std::mutex> guard(fdLock);
     openFd = io->socket.native_handle();
     ended = false;

@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -80,7 +81,13 @@ scriptedPeer scriptedPeer::Connect(unsigned int port) {
         ::connect(peer.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         throw std::runtime_error("connect");
     }
+    peer.NoDelay();
     return peer;
+}
+
+void scriptedPeer::NoDelay() const {
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 void scriptedPeer::Send(std::uint8_t type, std::uint8_t step, const byteVec& data) const {
@@ -184,7 +191,9 @@ std::optional<scriptedPeer> scriptedListener::Accept() const {
     if (accepted < 0) {
         return std::nullopt;
     }
-    return scriptedPeer(accepted);
+    scriptedPeer peer(accepted);
+    peer.NoDelay();
+    return peer;
 }
 
 void scriptedListener::Close() {

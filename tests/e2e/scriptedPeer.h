@@ -46,6 +46,9 @@ public:
 
     int fd;
 
+    // Small frames go out at once, as the shop's do.
+    void NoDelay() const;
+
 private:
     // Exactly `count` bytes; false at the end of the stream or the guard.
     bool ReadExact(std::uint8_t* into, std::size_t count) const;

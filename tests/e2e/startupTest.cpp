@@ -1,5 +1,6 @@
 // Start-up and stop of the real `kestrane` program.
 
+#include "scriptedParties.h"
 #include "scriptedPeer.h"
 #include "shopProcess.h"
 
@@ -126,6 +127,31 @@ TEST(startupTest, VersionAndHelp) {
     shopProcess wrong;
     wrong.Start({"--headless", "extra"});
     EXPECT_EQ(wrong.WaitExit(), 2);
+}
+
+TEST(startupTest, SigtermEndsEverySessionAndExitsWithStatus0) {
+    scriptedBank bank;
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(bank.Port());
+    const unsigned int port = shop.StartListening();
+    ASSERT_NE(port, 0u);
+    scriptedConsumer keyed(port); // waiting for its coin list
+    ASSERT_TRUE(keyed.KeyExchange());
+    scriptedConsumer halfFrame(port); // a session blocked inside a frame
+    ASSERT_TRUE(halfFrame.KeyExchange());
+    halfFrame.peer.SendRaw({0x10, 0x01, 0x40});
+    scriptedConsumer paying(port); // a session waiting for the bank
+    ASSERT_TRUE(paying.KeyExchange());
+    ASSERT_TRUE(paying.PayCoins());
+    ASSERT_TRUE(bank.TakeKeyOffer());
+
+    EXPECT_EQ(shop.Stop(), 0);
+    EXPECT_TRUE(keyed.peer.ReceivesEnd());
+    EXPECT_TRUE(halfFrame.peer.ReceivesEnd());
+    EXPECT_TRUE(paying.peer.ReceivesEnd());
+    EXPECT_TRUE(bank.peer->ReceivesEnd());
+    EXPECT_EQ(shop.RestOfMessages(), lines{});
 }
 
 } // namespace

@@ -89,4 +89,57 @@ TEST_F(docFolder, AListenerThatCannotOpenSaysWhyAndKeepsNothing) {
     EXPECT_EQ(doc.ListeningPort(), 0u);
 }
 
+// The first frames of the vectors' payment: a consumer's key offer and the
+// shop's signature that answers it.
+std::vector<std::uint8_t> VectorWire(int index) {
+    return paymentVectors::FromHex(
+        paymentVectors::Data()["consumer_conversation"][index]["frame_hex"].get<std::string>());
+}
+const std::vector<std::uint8_t> KEY_OFFER = VectorWire(0);
+const std::vector<std::uint8_t> SHOP_SIGNATURE = VectorWire(1);
+
+TEST_F(docFolder, TheNewCommandKeepsTheOpenListener) {
+    CKestraneDoc doc(folder.path);
+    ASSERT_TRUE(doc.OnNewDocument());
+    const lstnSocket* first = doc.listenSocket.get();
+    const unsigned int port = doc.ListeningPort();
+    ASSERT_NE(port, 0u);
+    EXPECT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.listenSocket.get(), first);
+    EXPECT_EQ(doc.ListeningPort(), port);
+
+    // Still accepting: a consumer gets a session that answers it.
+    rawSocket consumer = rawSocket::ConnectTo(port);
+    consumer.SendAll(KEY_OFFER);
+    EXPECT_EQ(consumer.ReadExact(SHOP_SIGNATURE.size()), SHOP_SIGNATURE);
+    doc.StopServing();
+    EXPECT_EQ(doc.ListeningPort(), 0u);
+    // The session is gone with the listener: its connection ends (the key
+    // check may or may not have been sent before the stop).
+    EXPECT_LE(consumer.ReadToEnd().size(), VectorWire(2).size());
+}
+
+TEST_F(docFolder, AConnectionResetBeforeItIsAcceptedLeavesNoSessionAndTheNextIsServed) {
+    CKestraneDoc doc(folder.path);
+    probeThread listenThread; // held back until both connections wait
+    doc.listenSocket = std::make_unique<lstnSocket>(doc, listenThread);
+    ASSERT_TRUE(doc.listenSocket->Listen(0, CKestraneDoc::LISTEN_BACKLOG));
+    const unsigned int port = doc.listenSocket->LocalPort();
+
+    rawSocket gone = rawSocket::ConnectTo(port);
+    const std::uint16_t gonePort = gone.LocalPort();
+    gone.Reset();
+    WaitUntilGone(gonePort);
+    rawSocket next = rawSocket::ConnectTo(port);
+    {
+        loopRunner listening(listenThread);
+        next.SendAll(KEY_OFFER);
+        EXPECT_EQ(next.ReadExact(SHOP_SIGNATURE.size()), SHOP_SIGNATURE);
+    }
+    doc.listenSocket.reset();
+    msgThread::StopAll();
+    msgThread::WaitAll();
+    EXPECT_EQ(doc.activityLines.Lines(), std::vector<std::string>{"Consumer connect request."});
+}
+
 } // namespace
