@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -116,12 +115,13 @@ TEST_F(appRunning, ShowsTheWindowListeningAndDrawsWhatSessionsReport) {
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Untitled - Kestrane"));
     EXPECT_EQ(frame->StatusText(), QStringLiteral("Ready"));
     const unsigned int port = app.Document()->ListeningPort();
-    EXPECT_NE(port, 0u);
-    EXPECT_TRUE(scriptedPeer::Connect(port).fd >= 0);
+    ASSERT_NE(port, 0u);
 
-    CKestraneDoc* doc = app.Document();
-    std::thread session([doc] { doc->ReportActivity(doc->surface, "Consumer connect request."); });
-    session.join();
+    // A consumer's key offer: its session reports on its own thread, and the
+    // view draws the line.
+    scriptedPeer consumer = scriptedPeer::Connect(port);
+    consumer.Send(1, 0, byteVec(64, 0x5A));
+    ASSERT_TRUE(consumer.Receive().has_value());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !frame->View().LastPainted().empty(); }));
     EXPECT_EQ(frame->View().LastPainted(),
               (std::vector<CKestraneView::placedLine>{{"Consumer connect request.", 0}}));

@@ -56,7 +56,10 @@ TEST(windowProcess, ServesAndStopsCleanlyOnSigterm) {
     const unsigned int port = ListeningPort(shop);
     ASSERT_NE(port, 0u);
     scriptedPeer consumer = scriptedPeer::Connect(port);
-    ASSERT_GE(consumer.fd, 0);
+    consumer.Send(1, 0, byteVec(64, 0x5A)); // a key offer
+    const std::optional<wireFrame> answer = consumer.Receive();
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(answer->type, 2); // the shop's signature
     EXPECT_EQ(shop.Stop(), 0);
     EXPECT_TRUE(shop.RestOfActivities().empty()) << "activity lines belong in the window";
 }
