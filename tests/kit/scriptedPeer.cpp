@@ -7,7 +7,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -48,8 +47,7 @@ scriptedPeer::scriptedPeer(int descriptor)
     if (fd < 0)
         return;
     tcpSocket::SetTimeouts(fd, static_cast<unsigned>(GUARD.count()));
-    const int on = 1; // small frames go out at once, as the shop's do
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    tcpSocket::NoDelay(fd);
 }
 
 scriptedPeer scriptedPeer::Connect(std::uint16_t port) {
