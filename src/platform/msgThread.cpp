@@ -1,11 +1,14 @@
 #include "platform/msgThread.h"
 
+#include "platform/sockWatch.h"
 #include "platform/strmSocket.h"
 
-#include <asio/executor_work_guard.hpp>
-#include <asio/io_context.hpp>
-#include <asio/post.hpp>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <map>
 #include <system_error>
@@ -47,9 +50,13 @@ void JoinFinished() {
 }
 } // namespace
 
-msgThread::msgThread() : context(std::make_unique<asio::io_context>()) {}
+msgThread::msgThread() : wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
-msgThread::~msgThread() = default;
+msgThread::~msgThread() {
+    if (wakeFd >= 0) {
+        ::close(wakeFd);
+    }
+}
 
 bool msgThread::Start() {
     JoinFinished();
@@ -82,7 +89,8 @@ void msgThread::Run() {
         launched = true;
         reg.live.insert(this);
         if (reg.stopping) {
-            context->stop();
+            std::lock_guard<std::mutex> state(stateLock);
+            stopping = true;
         }
     }
     Loop();
@@ -112,31 +120,128 @@ void msgThread::ThreadMain(msgThread* self, std::uint64_t serial) {
 
 void msgThread::Loop() {
     if (InitInstance()) {
-        auto keepRunning = asio::make_work_guard(*context);
-        context->run();
+        for (;;) {
+            std::function<void()> next;
+            {
+                std::lock_guard<std::mutex> state(stateLock);
+                if (stopping || quitting) {
+                    break;
+                }
+                if (!queue.empty()) {
+                    next = std::move(queue.front());
+                    queue.pop_front();
+                }
+            }
+            if (next) {
+                next();
+            } else {
+                WaitForWork();
+            }
+        }
     }
     ExitInstance();
 }
 
+void msgThread::WaitForWork() {
+    std::vector<pollfd> probes;
+    std::vector<sockWatch*> watched;
+    {
+        std::lock_guard<std::mutex> state(stateLock);
+        if (!queue.empty() || stopping) {
+            return;
+        }
+        probes.push_back({wakeFd, POLLIN, 0});
+        for (sockWatch* watch : armed) {
+            probes.push_back({watch->fd, POLLIN, 0});
+            watched.push_back(watch);
+        }
+        waiting = true;
+    }
+    int ready = 0;
+    do {
+        ready = ::poll(probes.data(), probes.size(), -1);
+    } while (ready < 0 && errno == EINTR);
+
+    std::lock_guard<std::mutex> state(stateLock);
+    waiting = false;
+    if (woken) {
+        std::uint64_t count = 0;
+        while (::read(wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+        }
+        woken = false;
+    }
+    for (std::size_t i = 0; i < watched.size(); ++i) {
+        if (probes[i + 1].revents == 0) {
+            continue;
+        }
+        // Only this thread disarms its watches, so a watch polled is still
+        // armed.
+        sockWatch* watch = watched[i];
+        armed.erase(std::find(armed.begin(), armed.end(), watch));
+        watch->armed = false;
+        queue.push_back([watch, alive = std::weak_ptr<int>(watch->life), arm = watch->generation] {
+            if (!alive.expired() && arm == watch->generation) {
+                watch->ready(0);
+            }
+        });
+    }
+}
+
+void msgThread::Enqueue(std::function<void()> call) {
+    std::lock_guard<std::mutex> state(stateLock);
+    queue.push_back(std::move(call));
+    WakeLocked();
+}
+
+void msgThread::WakeLocked() {
+    if (waiting && !woken) {
+        woken = true;
+        const std::uint64_t one = 1;
+        while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+void msgThread::ArmWatch(sockWatch& watch, int fd) {
+    std::lock_guard<std::mutex> state(stateLock);
+    if (watch.armed || fd < 0) {
+        return;
+    }
+    watch.armed = true;
+    watch.fd = fd;
+    armed.push_back(&watch);
+    WakeLocked();
+}
+
+void msgThread::DisarmWatch(sockWatch& watch) {
+    std::lock_guard<std::mutex> state(stateLock);
+    ++watch.generation;
+    if (watch.armed) {
+        watch.armed = false;
+        armed.erase(std::find(armed.begin(), armed.end(), &watch));
+    }
+}
+
 void msgThread::PostThreadMessage(unsigned int message, std::uintptr_t wParam,
                                   std::intptr_t lParam) {
-    asio::post(*context, [this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
+    Enqueue([this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
 }
 
 void msgThread::Quit() {
-    context->stop();
+    std::lock_guard<std::mutex> state(stateLock);
+    quitting = true;
 }
 
 void msgThread::Stop() {
-    context->stop();
+    {
+        std::lock_guard<std::mutex> state(stateLock);
+        stopping = true;
+        WakeLocked();
+    }
     std::lock_guard<std::mutex> guard(socketLock);
     for (strmSocket* socket : sockets) {
         socket->Shutdown();
     }
-}
-
-asio::io_context& msgThread::Context() {
-    return *context;
 }
 
 void msgThread::StopAll() {

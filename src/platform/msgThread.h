@@ -1,16 +1,21 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <set>
+#include <vector>
 
-namespace asio {
-class io_context;
-}
+class sockWatch;
 class strmSocket;
 
 // A thread with a FIFO message queue of its own (one per consumer session).
+//
+// The loop runs the queue; when the queue is empty it waits, in one poll(2),
+// for its armed sockets and for a post from another thread (an eventfd that
+// is written only while the loop waits). A session thread thus costs one
+// descriptor of its own, and a frame that arrives costs one wake-up.
 //
 // Messages are numbered and carry two parameters. Handlers run one at a time on
 // the thread, in the order the messages were posted; a message posted by a
@@ -68,9 +73,6 @@ public:
     // thread.
     void Stop();
 
-    // The event queue that the loop runs; sockets bind to it.
-    asio::io_context& Context();
-
     static void StopAll();
     static void WaitAll();
 
@@ -84,13 +86,32 @@ protected:
 
 private:
     friend class strmSocket;
+    friend class sockWatch;
     void Attach(strmSocket* socket);
     void Detach(strmSocket* socket);
+    void ArmWatch(sockWatch& watch, int fd);
+    void DisarmWatch(sockWatch& watch);
+    // Queues a call. Any thread.
+    void Enqueue(std::function<void()> call);
+    // Ends the loop's poll, if it is in one. With stateLock held.
+    void WakeLocked();
     void Loop();
+    // Waits until a post or an armed socket needs the loop, and queues the
+    // notifications of the sockets found readable. Loop only.
+    void WaitForWork();
     static void ThreadMain(msgThread* self, std::uint64_t serial);
 
-    std::unique_ptr<asio::io_context> context;
     bool launched = false; // guarded by the thread registry's lock
+    int wakeFd = -1;       // eventfd: a post from another thread while the loop waits
+
+    std::mutex stateLock; // guards the members below
+    std::deque<std::function<void()>> queue;
+    std::vector<sockWatch*> armed;
+    bool waiting = false; // the loop is in poll
+    bool woken = false;   // wakeFd has been written since
+    bool stopping = false;
+    bool quitting = false;
+
     std::mutex socketLock;
     std::set<strmSocket*> sockets;
 };
