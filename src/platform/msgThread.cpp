@@ -17,16 +17,31 @@
 #include <vector>
 
 namespace {
-// Every live thread of the process. A thread leaves `live` under the lock
-// before its object is deleted, so a thread found in `live` under the lock can
-// be stopped safely.
+// An operating-system thread that runs started thread objects, one after the
+// other: when a loop has ended and its object is deleted, the thread parks
+// and waits for the next Start() instead of ending, so that a session does
+// not pay for making and ending a thread (its stack is faulted in already).
+struct worker {
+    std::condition_variable wake;
+    msgThread* job = nullptr; // the next object to run, guarded by the registry's lock
+    bool retire = false;      // end instead of waiting for a job
+};
+
+// Parked threads kept at most; a thread that ends a loop when as many are
+// parked ends too.
+constexpr std::size_t MAX_PARKED = 64;
+
+// Every live thread object of the process and every worker thread. A thread
+// object leaves `live` under the lock before it is deleted, so one found in
+// `live` under the lock can be stopped safely.
 struct threadRegistry {
     std::mutex lock;
     std::condition_variable changed;
     std::set<msgThread*> live;
-    std::map<std::uint64_t, std::thread> running; // handles of started threads
-    std::vector<std::thread> finished;            // ended, not yet joined
-    std::uint64_t nextSerial = 0;
+    std::size_t busy = 0;                   // started objects not yet deleted
+    std::vector<worker*> parked;            // workers waiting for a job
+    std::map<worker*, std::thread> workers; // handles of the workers not yet ended
+    std::vector<std::thread> finished;      // ended, not yet joined
     bool stopping = false;
 };
 
@@ -65,16 +80,24 @@ bool msgThread::Start() {
     if (reg.stopping || launched) {
         return false;
     }
-    const std::uint64_t serial = reg.nextSerial++;
-    auto slot = reg.running.emplace(serial, std::thread()).first;
-    reg.live.insert(this);
-    try {
-        slot->second = std::thread(&msgThread::ThreadMain, this, serial);
-    } catch (const std::system_error&) {
-        reg.live.erase(this);
-        reg.running.erase(slot);
-        return false;
+    if (!reg.parked.empty()) {
+        worker* parked = reg.parked.back();
+        reg.parked.pop_back();
+        parked->job = this;
+        parked->wake.notify_one();
+    } else {
+        auto* fresh = new worker;
+        auto slot = reg.workers.emplace(fresh, std::thread()).first;
+        try {
+            slot->second = std::thread(&msgThread::WorkerMain, fresh, this);
+        } catch (const std::system_error&) {
+            reg.workers.erase(slot);
+            delete fresh;
+            return false;
+        }
     }
+    reg.live.insert(this);
+    ++reg.busy;
     launched = true;
     return true;
 }
@@ -101,20 +124,33 @@ void msgThread::Run() {
     reg.changed.notify_all();
 }
 
-void msgThread::ThreadMain(msgThread* self, std::uint64_t serial) {
-    self->Loop();
+void msgThread::WorkerMain(void* self, msgThread* first) {
+    auto* me = static_cast<worker*>(self);
     threadRegistry& reg = Registry();
-    {
-        std::lock_guard<std::mutex> guard(reg.lock);
-        reg.live.erase(self);
+    msgThread* job = first;
+    std::unique_lock<std::mutex> guard(reg.lock, std::defer_lock);
+    while (job != nullptr) {
+        job->Loop();
+        guard.lock();
+        reg.live.erase(job);
+        guard.unlock();
+        delete job;
+        guard.lock();
+        --reg.busy;
+        reg.changed.notify_all();
+        job = nullptr;
+        if (!reg.stopping && reg.parked.size() < MAX_PARKED) {
+            reg.parked.push_back(me);
+            me->wake.wait(guard, [&] { return me->job != nullptr || me->retire; });
+            job = std::exchange(me->job, nullptr);
+        }
+        guard.unlock();
     }
-    delete self;
-    {
-        std::lock_guard<std::mutex> guard(reg.lock);
-        auto slot = reg.running.find(serial);
-        reg.finished.push_back(std::move(slot->second));
-        reg.running.erase(slot);
-    }
+    guard.lock();
+    auto slot = reg.workers.find(me);
+    reg.finished.push_back(std::move(slot->second));
+    reg.workers.erase(slot);
+    delete me;
     reg.changed.notify_all();
 }
 
@@ -257,7 +293,14 @@ void msgThread::WaitAll() {
     threadRegistry& reg = Registry();
     {
         std::unique_lock<std::mutex> guard(reg.lock);
-        reg.changed.wait(guard, [&] { return reg.live.empty() && reg.running.empty(); });
+        reg.changed.wait(guard, [&] { return reg.live.empty() && reg.busy == 0; });
+        // Every worker is parked or ending now: the parked ones end too.
+        for (worker* parked : reg.parked) {
+            parked->retire = true;
+            parked->wake.notify_one();
+        }
+        reg.parked.clear();
+        reg.changed.wait(guard, [&] { return reg.workers.empty(); });
         reg.stopping = false;
     }
     JoinFinished();

@@ -25,7 +25,9 @@ class strmSocket;
 //
 // Lifetime. A thread object started with Start() is allocated with new and
 // belongs to its thread from then on: when its loop ends, ExitInstance runs
-// and the object is deleted on its own thread. After a successful Start(),
+// and the object is deleted on its own thread. That thread then waits for the
+// next Start() (a few such threads are kept) rather than ending, so a new
+// session does not pay for a new operating-system thread. After a successful Start(),
 // other threads may only post to it or stop it, and only while they know it is
 // still alive; so set up everything the thread needs (sockets accepted, fields
 // set, ArmReceive called) before Start(). A thread object run with Run()
@@ -41,8 +43,9 @@ class strmSocket;
 // blocked Send or Receive returns at once), and from then on Start() refuses
 // new threads. Any thread may call it, a handler too. WaitAll() returns once
 // every loop has ended and every started object has been deleted; it then
-// accepts new threads again. It is never called from a msgThread. A clean exit
-// is StopAll() then WaitAll().
+// accepts new threads again, and the waiting operating-system threads have
+// ended. It is never called from a msgThread. A clean exit is StopAll() then
+// WaitAll().
 class msgThread {
 public:
     msgThread();
@@ -99,7 +102,9 @@ private:
     // Waits until a post or an armed socket needs the loop, and queues the
     // notifications of the sockets found readable. Loop only.
     void WaitForWork();
-    static void ThreadMain(msgThread* self, std::uint64_t serial);
+    // The body of a worker thread (`self`, private to the implementation):
+    // runs `first`, then every object handed to it while it is parked.
+    static void WorkerMain(void* self, msgThread* first);
 
     bool launched = false; // guarded by the thread registry's lock
     int wakeFd = -1;       // eventfd: a post from another thread while the loop waits
