@@ -22,6 +22,16 @@ namespace {
 // and waits for the next Start() instead of ending, so that a session does
 // not pay for making and ending a thread (its stack is faulted in already).
 struct worker {
+    worker() : wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~worker() {
+        if (wakeFd >= 0) {
+            ::close(wakeFd);
+        }
+    }
+    worker(const worker&) = delete;
+    worker& operator=(const worker&) = delete;
+
+    const int wakeFd; // lent to the loop of every object the worker runs
     std::condition_variable wake;
     msgThread* job = nullptr; // the next object to run, guarded by the registry's lock
     bool retire = false;      // end instead of waiting for a job
@@ -65,13 +75,9 @@ void JoinFinished() {
 }
 } // namespace
 
-msgThread::msgThread() : wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+msgThread::msgThread() = default;
 
-msgThread::~msgThread() {
-    if (wakeFd >= 0) {
-        ::close(wakeFd);
-    }
-}
+msgThread::~msgThread() = default;
 
 bool msgThread::Start() {
     JoinFinished();
@@ -87,6 +93,10 @@ bool msgThread::Start() {
         parked->wake.notify_one();
     } else {
         auto* fresh = new worker;
+        if (fresh->wakeFd < 0) {
+            delete fresh;
+            return false;
+        }
         auto slot = reg.workers.emplace(fresh, std::thread()).first;
         try {
             slot->second = std::thread(&msgThread::WorkerMain, fresh, this);
@@ -116,7 +126,11 @@ void msgThread::Run() {
             stopping = true;
         }
     }
-    Loop();
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    Loop(wake);
+    if (wake >= 0) {
+        ::close(wake);
+    }
     {
         std::lock_guard<std::mutex> guard(reg.lock);
         reg.live.erase(this);
@@ -130,7 +144,7 @@ void msgThread::WorkerMain(void* self, msgThread* first) {
     msgThread* job = first;
     std::unique_lock<std::mutex> guard(reg.lock, std::defer_lock);
     while (job != nullptr) {
-        job->Loop();
+        job->Loop(me->wakeFd);
         guard.lock();
         reg.live.erase(job);
         guard.unlock();
@@ -154,7 +168,11 @@ void msgThread::WorkerMain(void* self, msgThread* first) {
     reg.changed.notify_all();
 }
 
-void msgThread::Loop() {
+void msgThread::Loop(int wake) {
+    {
+        std::lock_guard<std::mutex> state(stateLock);
+        wakeFd = wake; // drained whenever a wait ends: empty when the loop ends
+    }
     if (InitInstance()) {
         for (;;) {
             std::function<void()> next;

@@ -14,8 +14,8 @@ class strmSocket;
 //
 // The loop runs the queue; when the queue is empty it waits, in one poll(2),
 // for its armed sockets and for a post from another thread (an eventfd that
-// is written only while the loop waits). A session thread thus costs one
-// descriptor of its own, and a frame that arrives costs one wake-up.
+// is written only while the loop waits, and that the operating-system thread
+// keeps from one object to the next). A frame that arrives costs one wake-up.
 //
 // Messages are numbered and carry two parameters. Handlers run one at a time on
 // the thread, in the order the messages were posted; a message posted by a
@@ -98,7 +98,8 @@ private:
     void Enqueue(std::function<void()> call);
     // Ends the loop's poll, if it is in one. With stateLock held.
     void WakeLocked();
-    void Loop();
+    // Runs the loop with `wake` as its eventfd.
+    void Loop(int wake);
     // Waits until a post or an armed socket needs the loop, and queues the
     // notifications of the sockets found readable. Loop only.
     void WaitForWork();
@@ -107,9 +108,9 @@ private:
     static void WorkerMain(void* self, msgThread* first);
 
     bool launched = false; // guarded by the thread registry's lock
-    int wakeFd = -1;       // eventfd: a post from another thread while the loop waits
 
     std::mutex stateLock; // guards the members below
+    int wakeFd = -1;      // eventfd lent to the loop: a post from another thread while it waits
     std::deque<std::function<void()>> queue;
     std::vector<sockWatch*> armed;
     bool waiting = false; // the loop is in poll

@@ -76,8 +76,13 @@ bool strmSocket::Create(unsigned int port) {
 }
 
 bool strmSocket::Connect(const std::string& host, unsigned int port) {
-    if (!IsOpen() && !Create()) {
-        return false;
+    if (!IsOpen()) {
+        // The system binds it to a local address and port as it connects.
+        const int made = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (made < 0) {
+            return false;
+        }
+        Opened(made);
     }
     for (const in_addr address : Addresses(host)) {
         const sockaddr_in peer = Endpoint(address, port);
