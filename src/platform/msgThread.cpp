@@ -1,14 +1,11 @@
 #include "platform/msgThread.h"
 
-#include "platform/sockWatch.h"
+#include "platform/poolCtx.h"
 #include "platform/strmSocket.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include <asio/executor_work_guard.hpp>
+#include <asio/post.hpp>
 
-#include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <map>
 #include <system_error>
@@ -22,16 +19,6 @@ namespace {
 // and waits for the next Start() instead of ending, so that a session does
 // not pay for making and ending a thread (its stack is faulted in already).
 struct worker {
-    worker() : wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
-    ~worker() {
-        if (wakeFd >= 0) {
-            ::close(wakeFd);
-        }
-    }
-    worker(const worker&) = delete;
-    worker& operator=(const worker&) = delete;
-
-    const int wakeFd; // lent to the loop of every object the worker runs
     std::condition_variable wake;
     msgThread* job = nullptr; // the next object to run, guarded by the registry's lock
     bool retire = false;      // end instead of waiting for a job
@@ -75,9 +62,11 @@ void JoinFinished() {
 }
 } // namespace
 
-msgThread::msgThread() = default;
+msgThread::msgThread() : context(poolCtx::Take()) {}
 
-msgThread::~msgThread() = default;
+msgThread::~msgThread() {
+    poolCtx::Give(std::move(context));
+}
 
 bool msgThread::Start() {
     JoinFinished();
@@ -93,10 +82,6 @@ bool msgThread::Start() {
         parked->wake.notify_one();
     } else {
         auto* fresh = new worker;
-        if (fresh->wakeFd < 0) {
-            delete fresh;
-            return false;
-        }
         auto slot = reg.workers.emplace(fresh, std::thread()).first;
         try {
             slot->second = std::thread(&msgThread::WorkerMain, fresh, this);
@@ -122,15 +107,10 @@ void msgThread::Run() {
         launched = true;
         reg.live.insert(this);
         if (reg.stopping) {
-            std::lock_guard<std::mutex> state(stateLock);
-            stopping = true;
+            context->io.stop();
         }
     }
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    Loop(wake);
-    if (wake >= 0) {
-        ::close(wake);
-    }
+    Loop();
     {
         std::lock_guard<std::mutex> guard(reg.lock);
         reg.live.erase(this);
@@ -144,7 +124,7 @@ void msgThread::WorkerMain(void* self, msgThread* first) {
     msgThread* job = first;
     std::unique_lock<std::mutex> guard(reg.lock, std::defer_lock);
     while (job != nullptr) {
-        job->Loop(me->wakeFd);
+        job->Loop();
         guard.lock();
         reg.live.erase(job);
         guard.unlock();
@@ -168,134 +148,38 @@ void msgThread::WorkerMain(void* self, msgThread* first) {
     reg.changed.notify_all();
 }
 
-void msgThread::Loop(int wake) {
-    {
-        std::lock_guard<std::mutex> state(stateLock);
-        wakeFd = wake; // drained whenever a wait ends: empty when the loop ends
-    }
+void msgThread::Loop() {
     if (InitInstance()) {
-        for (;;) {
-            std::function<void()> next;
-            {
-                std::lock_guard<std::mutex> state(stateLock);
-                if (stopping || quitting) {
-                    break;
-                }
-                if (!queue.empty()) {
-                    next = std::move(queue.front());
-                    queue.pop_front();
-                }
-            }
-            if (next) {
-                next();
-            } else {
-                WaitForWork();
-            }
-        }
+        auto keepRunning = asio::make_work_guard(context->io);
+        context->io.run();
     }
     ExitInstance();
 }
 
-void msgThread::WaitForWork() {
-    std::vector<pollfd> probes;
-    std::vector<sockWatch*> watched;
-    {
-        std::lock_guard<std::mutex> state(stateLock);
-        if (!queue.empty() || stopping) {
-            return;
-        }
-        probes.push_back({wakeFd, POLLIN, 0});
-        for (sockWatch* watch : armed) {
-            probes.push_back({watch->fd, POLLIN, 0});
-            watched.push_back(watch);
-        }
-        waiting = true;
-    }
-    int ready = 0;
-    do {
-        ready = ::poll(probes.data(), probes.size(), -1);
-    } while (ready < 0 && errno == EINTR);
-
-    std::lock_guard<std::mutex> state(stateLock);
-    waiting = false;
-    if (woken) {
-        std::uint64_t count = 0;
-        while (::read(wakeFd, &count, sizeof count) < 0 && errno == EINTR) {
-        }
-        woken = false;
-    }
-    for (std::size_t i = 0; i < watched.size(); ++i) {
-        if (probes[i + 1].revents == 0) {
-            continue;
-        }
-        // Only this thread disarms its watches, so a watch polled is still
-        // armed.
-        sockWatch* watch = watched[i];
-        armed.erase(std::find(armed.begin(), armed.end(), watch));
-        watch->armed = false;
-        queue.push_back([watch, alive = std::weak_ptr<int>(watch->life), arm = watch->generation] {
-            if (!alive.expired() && arm == watch->generation) {
-                watch->ready(0);
-            }
-        });
-    }
-}
-
-void msgThread::Enqueue(std::function<void()> call) {
-    std::lock_guard<std::mutex> state(stateLock);
-    queue.push_back(std::move(call));
-    WakeLocked();
-}
-
-void msgThread::WakeLocked() {
-    if (waiting && !woken) {
-        woken = true;
-        const std::uint64_t one = 1;
-        while (::write(wakeFd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
-}
-
-void msgThread::ArmWatch(sockWatch& watch, int fd) {
-    std::lock_guard<std::mutex> state(stateLock);
-    if (watch.armed || fd < 0) {
-        return;
-    }
-    watch.armed = true;
-    watch.fd = fd;
-    armed.push_back(&watch);
-    WakeLocked();
-}
-
-void msgThread::DisarmWatch(sockWatch& watch) {
-    std::lock_guard<std::mutex> state(stateLock);
-    ++watch.generation;
-    if (watch.armed) {
-        watch.armed = false;
-        armed.erase(std::find(armed.begin(), armed.end(), &watch));
-    }
-}
-
 void msgThread::PostThreadMessage(unsigned int message, std::uintptr_t wParam,
                                   std::intptr_t lParam) {
-    Enqueue([this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
+    poolCtx* queue = context.get();
+    asio::post(queue->io, [this, queue, owner = queue->serial, message, wParam, lParam] {
+        if (owner == queue->serial) {
+            OnMessage(message, wParam, lParam);
+        }
+    });
 }
 
 void msgThread::Quit() {
-    std::lock_guard<std::mutex> state(stateLock);
-    quitting = true;
+    context->io.stop();
 }
 
 void msgThread::Stop() {
-    {
-        std::lock_guard<std::mutex> state(stateLock);
-        stopping = true;
-        WakeLocked();
-    }
+    context->io.stop();
     std::lock_guard<std::mutex> guard(socketLock);
     for (strmSocket* socket : sockets) {
         socket->Shutdown();
     }
+}
+
+asio::io_context& msgThread::Context() {
+    return context->io;
 }
 
 void msgThread::StopAll() {

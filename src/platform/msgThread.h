@@ -1,21 +1,22 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
-#include <vector>
 
-class sockWatch;
+class poolCtx;
 class strmSocket;
+namespace asio {
+class io_context;
+}
 
 // A thread with a FIFO message queue of its own (one per consumer session).
 //
-// The loop runs the queue; when the queue is empty it waits, in one poll(2),
-// for its armed sockets and for a post from another thread (an eventfd that
-// is written only while the loop waits, and that the operating-system thread
-// keeps from one object to the next). A frame that arrives costs one wake-up.
+// The loop runs an asio::io_context: messages are posted to it, and the
+// sockets bound to the thread are Asio sockets on it. The context comes from
+// a pool (poolCtx) and goes back to it when the object is deleted, so a new
+// session does not pay for a new reactor.
 //
 // Messages are numbered and carry two parameters. Handlers run one at a time on
 // the thread, in the order the messages were posted; a message posted by a
@@ -76,6 +77,9 @@ public:
     // thread.
     void Stop();
 
+    // The event queue that the loop runs; sockets bind to it.
+    asio::io_context& Context();
+
     static void StopAll();
     static void WaitAll();
 
@@ -89,34 +93,16 @@ protected:
 
 private:
     friend class strmSocket;
-    friend class sockWatch;
     void Attach(strmSocket* socket);
     void Detach(strmSocket* socket);
-    void ArmWatch(sockWatch& watch, int fd);
-    void DisarmWatch(sockWatch& watch);
-    // Queues a call. Any thread.
-    void Enqueue(std::function<void()> call);
-    // Ends the loop's poll, if it is in one. With stateLock held.
-    void WakeLocked();
-    // Runs the loop with `wake` as its eventfd.
-    void Loop(int wake);
-    // Waits until a post or an armed socket needs the loop, and queues the
-    // notifications of the sockets found readable. Loop only.
-    void WaitForWork();
+    // Runs InitInstance, the loop and ExitInstance. On the loop's thread.
+    void Loop();
     // The body of a worker thread (`self`, private to the implementation):
     // runs `first`, then every object handed to it while it is parked.
     static void WorkerMain(void* self, msgThread* first);
 
+    std::unique_ptr<poolCtx> context;
     bool launched = false; // guarded by the thread registry's lock
-
-    std::mutex stateLock; // guards the members below
-    int wakeFd = -1;      // eventfd lent to the loop: a post from another thread while it waits
-    std::deque<std::function<void()>> queue;
-    std::vector<sockWatch*> armed;
-    bool waiting = false; // the loop is in poll
-    bool woken = false;   // wakeFd has been written since
-    bool stopping = false;
-    bool quitting = false;
 
     std::mutex socketLock;
     std::set<strmSocket*> sockets;

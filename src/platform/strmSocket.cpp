@@ -1,55 +1,70 @@
 #include "platform/strmSocket.h"
 
 #include "platform/msgThread.h"
-#include "platform/sockWatch.h"
+#include "platform/sockNotifier.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
+#include <asio/buffer.hpp>
+#include <asio/ip/address_v4.hpp>
+#include <asio/ip/tcp.hpp>
+
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
+using asio::ip::tcp;
+
 namespace {
-
-sockaddr_in Endpoint(in_addr address, unsigned int port) {
-    sockaddr_in endpoint{};
-    endpoint.sin_family = AF_INET;
-    endpoint.sin_port = htons(static_cast<std::uint16_t>(port));
-    endpoint.sin_addr = address;
-    return endpoint;
+// A signal that cuts a connect's wait short leaves the connection to be made
+// in the background: waits for it and returns its outcome.
+asio::error_code FinishConnect(tcp::socket& socket) {
+    asio::error_code ec;
+    do {
+        socket.wait(tcp::socket::wait_write, ec);
+    } while (ec == asio::error::interrupted);
+    if (ec) {
+        return ec;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(socket.native_handle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+        error = errno;
+    }
+    return asio::error_code(error, asio::system_category());
 }
 
-// The IPv4 addresses of `host`: the address itself when it is dotted, else
-// those a name lookup finds.
-std::vector<in_addr> Addresses(const std::string& host) {
-    in_addr dotted{};
-    if (::inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
-        return {dotted};
+// The IPv4 endpoints of `host` at `port`: the address itself when it is
+// dotted, else those a name lookup finds.
+std::vector<tcp::endpoint> Endpoints(const asio::any_io_executor& executor, const std::string& host,
+                                     std::uint16_t port) {
+    asio::error_code ec;
+    const asio::ip::address_v4 dotted = asio::ip::make_address_v4(host, ec);
+    if (!ec) {
+        return {tcp::endpoint(dotted, port)};
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    std::vector<in_addr> addresses;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0) {
-        for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-            addresses.push_back(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
-        }
-        ::freeaddrinfo(found);
+    std::vector<tcp::endpoint> found;
+    tcp::resolver resolver(executor);
+    for (const auto& entry : resolver.resolve(tcp::v4(), host, std::to_string(port),
+                                              tcp::resolver::numeric_service, ec)) {
+        found.push_back(entry.endpoint());
     }
-    return addresses;
+    return found;
 }
-
 } // namespace
 
+struct strmSocket::impl {
+    impl(asio::io_context& context, strmSocket& owner)
+        : socket(context), notifier(context, [&owner](int err) { owner.OnReceive(err); }) {}
+
+    tcp::socket socket;
+    sockNotifier notifier;
+};
+
 strmSocket::strmSocket(msgThread& thread)
-    : boundThread(thread),
-      watch(std::make_unique<sockWatch>(thread, [this](int err) { OnReceive(err); })) {
+    : boundThread(thread), io(std::make_unique<impl>(thread.Context(), *this)) {
     boundThread.Attach(this);
 }
 
@@ -62,44 +77,39 @@ bool strmSocket::Create(unsigned int port) {
     if (IsOpen()) {
         return false;
     }
-    const int made = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (made < 0) {
+    asio::error_code ec;
+    io->socket.open(tcp::v4(), ec);
+    if (!ec) {
+        io->socket.bind(tcp::endpoint(tcp::v4(), static_cast<std::uint16_t>(port)), ec);
+    }
+    if (ec) {
+        io->socket.close(ec);
         return false;
     }
-    const sockaddr_in local = Endpoint(in_addr{htonl(INADDR_ANY)}, port);
-    if (::bind(made, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        ::close(made);
-        return false;
-    }
-    Opened(made);
+    Opened();
     return true;
 }
 
 bool strmSocket::Connect(const std::string& host, unsigned int port) {
     if (!IsOpen()) {
         // The system binds it to a local address and port as it connects.
-        const int made = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (made < 0) {
+        asio::error_code ec;
+        io->socket.open(tcp::v4(), ec);
+        if (ec) {
             return false;
         }
-        Opened(made);
+        Opened();
     }
-    for (const in_addr address : Addresses(host)) {
-        const sockaddr_in peer = Endpoint(address, port);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
-            return true;
+    const auto targets =
+        Endpoints(io->socket.get_executor(), host, static_cast<std::uint16_t>(port));
+    for (const tcp::endpoint& target : targets) {
+        asio::error_code ec;
+        io->socket.connect(target, ec);
+        if (ec == asio::error::interrupted) {
+            ec = FinishConnect(io->socket);
         }
-        if (errno == EINTR) {
-            // The connection goes on without us: wait until it is made or
-            // has failed.
-            pollfd probe{fd, POLLOUT, 0};
-            int pending = 0;
-            socklen_t size = sizeof pending;
-            while (::poll(&probe, 1, -1) < 0 && errno == EINTR) {
-            }
-            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending == 0) {
-                return true;
-            }
+        if (!ec) {
+            return true;
         }
     }
     return false;
@@ -111,13 +121,14 @@ int strmSocket::Send(const std::uint8_t* bytes, int count) {
     }
     int sent = 0;
     while (sent < count) {
-        const ssize_t n =
-            ::send(fd, bytes + sent, static_cast<std::size_t>(count - sent), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
+        asio::error_code ec;
+        const std::size_t n = io->socket.send(
+            asio::buffer(bytes + sent, static_cast<std::size_t>(count - sent)), MSG_NOSIGNAL, ec);
+        if (ec == asio::error::interrupted) {
             continue;
         }
-        if (n < 0) {
-            Ended(errno);
+        if (ec) {
+            Ended(ec.value());
             return -1;
         }
         sent += static_cast<int>(n);
@@ -130,48 +141,47 @@ int strmSocket::Receive(std::uint8_t* buffer, int count) {
         return -1;
     }
     for (;;) {
-        const ssize_t n = ::recv(fd, buffer, static_cast<std::size_t>(count), 0);
-        if (n > 0) {
+        asio::error_code ec;
+        const std::size_t n =
+            io->socket.receive(asio::buffer(buffer, static_cast<std::size_t>(count)), 0, ec);
+        if (!ec) {
             return static_cast<int>(n);
         }
-        if (n == 0) {
+        if (ec == asio::error::interrupted) {
+            continue;
+        }
+        if (ec == asio::error::eof) {
             Ended(0);
             return 0;
         }
-        if (errno != EINTR) {
-            Ended(errno);
-            return -1;
-        }
+        Ended(ec.value());
+        return -1;
     }
 }
 
 void strmSocket::ArmReceive() {
-    std::lock_guard<std::mutex> guard(fdLock);
-    watch->Arm(fd);
+    io->notifier.Arm(io->socket);
 }
 
 void strmSocket::Shutdown() {
     std::lock_guard<std::mutex> guard(fdLock);
-    if (fd >= 0) {
-        ::shutdown(fd, SHUT_RDWR);
+    if (openFd >= 0) {
+        ::shutdown(openFd, SHUT_RDWR);
     }
 }
 
 void strmSocket::Close() {
-    int closing = -1;
     {
         std::lock_guard<std::mutex> guard(fdLock);
-        std::swap(closing, fd);
+        openFd = -1;
     }
-    watch->Reset();
-    if (closing >= 0) {
-        ::close(closing);
-    }
+    io->notifier.Reset();
+    asio::error_code ec;
+    io->socket.close(ec);
 }
 
 bool strmSocket::IsOpen() const {
-    std::lock_guard<std::mutex> guard(fdLock);
-    return fd >= 0;
+    return io->socket.is_open();
 }
 
 void strmSocket::OnReceive(int) {}
@@ -180,25 +190,31 @@ void strmSocket::OnClose(int) {}
 
 // Takes over a freshly accepted connection, unless it was reset or failed while
 // it waited to be accepted.
-bool strmSocket::Adopt(int accepted) {
+bool strmSocket::Adopt(int fd) {
     int pending = 0;
     socklen_t size = sizeof(pending);
-    if (::getsockopt(accepted, SOL_SOCKET, SO_ERROR, &pending, &size) != 0 || pending != 0) {
-        ::close(accepted);
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) != 0 || pending != 0) {
+        ::close(fd);
         return false;
     }
-    Opened(accepted);
+    asio::error_code ec;
+    io->socket.assign(tcp::v4(), fd, ec);
+    if (ec) {
+        ::close(fd);
+        return false;
+    }
+    Opened();
     return true;
 }
 
 // Every frame goes out in one Send, so small frames sent one after the other
 // (a reply, then the next message) must not wait for the peer's delayed
 // acknowledgement.
-void strmSocket::Opened(int opened) {
+void strmSocket::Opened() {
     const int on = 1;
-    ::setsockopt(opened, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    ::setsockopt(io->socket.native_handle(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     std::lock_guard<std::mutex> guard(fdLock);
-    fd = opened;
+    openFd = io->socket.native_handle();
     ended = false;
 }
 
@@ -207,5 +223,5 @@ void strmSocket::Ended(int err) {
         return;
     }
     ended = true;
-    watch->Post([this, err] { OnClose(err); });
+    io->notifier.Post([this, err] { OnClose(err); });
 }

@@ -8,7 +8,6 @@
 #include <string>
 
 class msgThread;
-class sockWatch;
 
 // One TCP connection over IPv4, bound to a message thread: its notifications
 // are delivered on that thread, and stopping that thread shuts the connection
@@ -72,14 +71,15 @@ protected:
 
 private:
     friend class acptSocket;
+    struct impl;
 
     bool Adopt(int fd);
-    void Opened(int fd);
+    void Opened();
     void Ended(int err);
 
     msgThread& boundThread;
-    std::unique_ptr<sockWatch> watch;
+    std::unique_ptr<impl> io;
     mutable std::mutex fdLock; // Shutdown may come from another thread
-    int fd = -1;               // -1 when closed
+    int openFd = -1;           // the descriptor Shutdown acts on, -1 when closed
     bool ended = false;
 };

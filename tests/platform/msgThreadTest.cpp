@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -87,6 +88,33 @@ private:
     std::thread::id runner;
     std::vector<std::string> steps;
 };
+
+// A thread's event queue serves the next thread once the first is gone; what
+// the first left queued must not run as the next one's (nor on the gone one).
+TEST(msgThreadTest, MessagesDroppedByAnEndedThreadNeverReachTheNextOne) {
+    {
+        auto first = std::make_unique<probeThread>();
+        first->hook = [&](unsigned int message) {
+            if (message == 1) {
+                first->Quit();
+            }
+        };
+        for (unsigned int i = 1; i <= 3; ++i) {
+            first->PostThreadMessage(i, 0, 0);
+        }
+        first->Run();
+        EXPECT_EQ(first->Numbers(), std::vector<unsigned int>{1});
+    }
+    probeThread second;
+    second.hook = [&](unsigned int message) {
+        if (message == 7) {
+            second.Quit();
+        }
+    };
+    second.PostThreadMessage(7, 0, 0);
+    second.Run();
+    EXPECT_EQ(second.Numbers(), std::vector<unsigned int>{7});
+}
 
 TEST(msgThreadTest, StartedThreadDeletesItsObjectWhenItsLoopEnds) {
     struct {
