@@ -2,20 +2,16 @@
 #include "crypto/PublicRsaKey.h"
 #include "crypto/RSARecord.h"
 
+#include "childProcess.h"
+#include "scratchFolder.h"
+
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 // Runs the built kestrane-keygen into a fresh folder and reads its files back.
 namespace {
@@ -31,41 +27,16 @@ std::string ReadFile(const fs::path& path) {
 
 class Keygen : public testing::Test {
 protected:
-    fs::path folder;
+    scratchFolder scratch;
+    const fs::path folder = scratch.path;
     std::string out, err;
 
-    void SetUp() override {
-        std::string name = (fs::temp_directory_path() / "kestrane-keygen-XXXXXX").string();
-        ASSERT_NE(mkdtemp(name.data()), nullptr);
-        folder = name;
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     // Runs the tool with `args`; returns its exit status.
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), KESTRANE_KEYGEN);
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const std::string outFile = (folder / "stdout").string();
-        const std::string errFile = (folder / "stderr").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (spawned != 0)
-            return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        out = ReadFile(outFile);
-        err = ReadFile(errFile);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int Run(const std::vector<std::string>& args) {
+        const toolRun run = RunTool(programPaths::KEYGEN, args, folder);
+        out = run.out;
+        err = run.err;
+        return run.status;
     }
 };
 

@@ -33,7 +33,7 @@ void ExpectEnd(shopProcess& shop, const scriptedConsumer& consumer, const std::s
                textLines linesBefore) {
     EXPECT_TRUE(consumer.Receives(ErrorFrame(errorText)));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     linesBefore.insert(linesBefore.end(), {errorText, "Consumer disconnected."});
     EXPECT_EQ(shop.NextActivities(linesBefore.size()), linesBefore);
 }
@@ -84,7 +84,7 @@ TEST_P(wrongKeyCheck, EndsTheSessionWithTheKeysDoNotMatchError) {
     consumer.peer.Send(2, 8, GetParam().data(consumer));
     EXPECT_TRUE(consumer.Receives(VectorWire("error_frames", "ErrorText (keys do not match)")));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     EXPECT_EQ(shop.NextActivities(3),
               (textLines{"Consumer connect request.", "Symmetric keys do not match",
                          "Consumer disconnected."}));
@@ -174,7 +174,7 @@ TEST_F(malformedTest, AnOversizedConsumerFrameEndsItsSessionOnly) {
     consumer.peer.SendRaw({16, 1, 0, 0, 0, 0x7f, 0, 0});
     EXPECT_EQ(shop.NextMessage(), "header checksum invalid");
     EXPECT_EQ(shop.NextMessage(), "ReceivePacket Error");
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     EXPECT_EQ(shop.NextActivities(2),
               (textLines{"Consumer connect request.", "Consumer disconnected."}));
 }

@@ -50,7 +50,7 @@ TEST_F(paymentTest, TwoConsumersAtOnceAreServedBySessionsOfTheirOwn) {
         EXPECT_TRUE(consumer->ReceivesVector("KeyCheck"));
         consumer->peer.Send(16, 8, {}); // LeaveNotice
         EXPECT_TRUE(consumer->ReceivesVector("CloseNotice"));
-        EXPECT_TRUE(consumer->peer.ReceivesEnd());
+        EXPECT_TRUE(consumer->peer.PeerClosed());
     }
     const textLines lines = Activity(4);
     EXPECT_EQ(std::multiset<std::string>(lines.begin(), lines.end()),
@@ -116,7 +116,7 @@ TEST_F(paymentTest, APaymentOfNoCoinsEndsWithItsFinalReply) {
     ASSERT_TRUE(consumer.Receives(FrameOf(16, 4, consumer.Seal({0, 0, 0, 0}))));
     consumer.SendSealed(2, 8, {0xde, 0xad, 0xbe, 0xef}); // a final reply, not a key check
     ASSERT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     EXPECT_EQ(Activity(4), (textLines{"Consumer connect request.", "Connected to bank.",
                                       "Disconnected from bank.", "Consumer disconnected."}));
     EXPECT_EQ(shop.LoggedTexts(), textLines{"P S 0\n"});

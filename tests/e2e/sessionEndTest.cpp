@@ -21,7 +21,7 @@ TEST_F(sessionEndTest, ALeaveNoticeIsAnsweredWithACloseNotice) {
     ASSERT_TRUE(consumer.KeyExchange());
     consumer.peer.Send(16, 8, {1, 2, 3});
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     EXPECT_EQ(Activity(2), (textLines{"Consumer connect request.", "Consumer disconnected."}));
     EXPECT_EQ(shop.LoggedTexts(), textLines{});
 }
@@ -33,7 +33,7 @@ TEST_F(sessionEndTest, AnUnreachableBankGetsTheReceiptThenTheBankDownError) {
     ASSERT_TRUE(consumer.PayCoins());
     EXPECT_TRUE(consumer.Receives(VectorWire("error_frames", "ErrorText (bank down)")));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     EXPECT_EQ(Activity(3),
               (textLines{"Consumer connect request.", BANK_DOWN, "Consumer disconnected."}));
     EXPECT_EQ(shop.LoggedTexts(), textLines{});
@@ -71,8 +71,8 @@ TEST_P(failedBankCheck, EndsTheSessionWithoutALogRecord) {
     }
     EXPECT_TRUE(consumer.Receives(VectorWire("error_frames", "ErrorText (bank down)")));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
-    EXPECT_TRUE(bank.peer->ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
+    EXPECT_TRUE(bank.peer->PeerClosed());
     EXPECT_EQ(Activity(4), (textLines{"Consumer connect request.", "Connected to bank.", BANK_DOWN,
                                       "Consumer disconnected."}));
     EXPECT_EQ(shop.LoggedTexts(), textLines{});
@@ -132,8 +132,8 @@ TEST_P(bankError, IsPassedOnAsItCameAndLoggedAsAFailure) {
     bank.Send(32, 7, text);
     EXPECT_TRUE(consumer.Receives(FrameOf(32, 7, text)));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
-    EXPECT_TRUE(bank.peer->ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
+    EXPECT_TRUE(bank.peer->PeerClosed());
     expected.insert(expected.end(),
                     {"Coin 2 \"spent\"\\x0D", "Consumer disconnected.", "Disconnected from bank."});
     EXPECT_EQ(Activity(expected.size()), expected);
@@ -176,7 +176,7 @@ TEST_P(lostBank, FailsThePaymentAndTellsTheConsumer) {
     GetParam().lose(bank);
     EXPECT_TRUE(consumer.Receives(VectorWire("error_frames", "ErrorText (bank down)")));
     EXPECT_TRUE(consumer.ReceivesVector("CloseNotice"));
-    EXPECT_TRUE(consumer.peer.ReceivesEnd());
+    EXPECT_TRUE(consumer.peer.PeerClosed());
     expected.insert(expected.end(),
                     {BANK_DOWN, "Consumer disconnected.", "Disconnected from bank."});
     EXPECT_EQ(Activity(expected.size()), expected);
@@ -246,7 +246,7 @@ TEST_P(earlyConsumerExit, TheBankConversationIsFinishedAndLogged) {
     EXPECT_EQ(Activity(2), (textLines{"Connected to bank.", "Disconnected from bank."}));
     EXPECT_EQ(shop.LoggedTexts(), textLines{"P S 6\n"});
     if (GetParam().answered) {
-        EXPECT_TRUE(consumer.peer.ReceivesEnd()) << "no confirmation after the close notice";
+        EXPECT_TRUE(consumer.peer.PeerClosed()) << "no confirmation after the close notice";
     }
 }
 

@@ -147,10 +147,10 @@ TEST(startupTest, SigtermEndsEverySessionAndExitsWithStatus0) {
     ASSERT_TRUE(bank.TakeKeyOffer());
 
     EXPECT_EQ(shop.Stop(), 0);
-    EXPECT_TRUE(keyed.peer.ReceivesEnd());
-    EXPECT_TRUE(halfFrame.peer.ReceivesEnd());
-    EXPECT_TRUE(paying.peer.ReceivesEnd());
-    EXPECT_TRUE(bank.peer->ReceivesEnd());
+    EXPECT_TRUE(keyed.peer.PeerClosed());
+    EXPECT_TRUE(halfFrame.peer.PeerClosed());
+    EXPECT_TRUE(paying.peer.PeerClosed());
+    EXPECT_TRUE(bank.peer->PeerClosed());
     EXPECT_EQ(shop.RestOfMessages(), lines{});
 }
 

@@ -2,7 +2,7 @@
 #include "platform/strmSocket.h"
 
 #include "probeThread.h"
-#include "rawSocket.h"
+#include "scriptedPeer.h"
 #include "watchedSocket.h"
 
 #include <gtest/gtest.h>
@@ -29,8 +29,8 @@ TEST(acptSocketTest, AcceptsIntoASocketOfAnotherThreadWhoseNotificationsArriveTh
         std::thread::id sessionId;
         sessionThread.Execute([&] { sessionId = std::this_thread::get_id(); });
 
-        rawSocket peer = rawSocket::ConnectTo(listener.LocalPort());
-        peer.SendAll({'h', 'i'});
+        scriptedPeer peer = scriptedPeer::Connect(listener.LocalPort());
+        peer.SendRaw({'h', 'i'});
         ASSERT_TRUE(listener.WaitForCount(1));
         EXPECT_EQ(listener.Results(), std::vector<bool>{true});
         ASSERT_TRUE(target.WaitForCount(1));
@@ -55,9 +55,9 @@ TEST(acptSocketTest, EveryWaitingConnectionIsNotified) {
     listener.targets = {&a, &b, &c};
     ASSERT_TRUE(listener.Listen(0, BACKLOG));
     // All three wait before the listener's thread looks at them.
-    rawSocket one = rawSocket::ConnectTo(listener.LocalPort());
-    rawSocket two = rawSocket::ConnectTo(listener.LocalPort());
-    rawSocket three = rawSocket::ConnectTo(listener.LocalPort());
+    scriptedPeer one = scriptedPeer::Connect(listener.LocalPort());
+    scriptedPeer two = scriptedPeer::Connect(listener.LocalPort());
+    scriptedPeer three = scriptedPeer::Connect(listener.LocalPort());
     loopRunner listening(listenThread);
     ASSERT_TRUE(listener.WaitForCount(3));
     EXPECT_EQ(listener.Results(), (std::vector<bool>{true, true, true}));
@@ -71,18 +71,18 @@ TEST(acptSocketTest, AConnectionResetBeforeItIsAcceptedFailsAndTheNextIsServed) 
     listener.targets = {&first, &second};
     ASSERT_TRUE(listener.Listen(0, BACKLOG));
 
-    rawSocket gone = rawSocket::ConnectTo(listener.LocalPort());
+    scriptedPeer gone = scriptedPeer::Connect(listener.LocalPort());
     const std::uint16_t gonePort = gone.LocalPort();
     gone.Reset();
     WaitUntilGone(gonePort); // the reset has reached the waiting connection
-    rawSocket next = rawSocket::ConnectTo(listener.LocalPort());
+    scriptedPeer next = scriptedPeer::Connect(listener.LocalPort());
 
     loopRunner listening(listenThread);
     ASSERT_TRUE(listener.WaitForCount(2));
     EXPECT_EQ(listener.Results(), (std::vector<bool>{false, true}));
     EXPECT_FALSE(first.IsOpen());
     ASSERT_TRUE(second.IsOpen());
-    next.SendAll({'x'});
+    next.SendRaw({'x'});
     std::uint8_t byte = 0;
     EXPECT_EQ(second.Receive(&byte, 1), 1);
     EXPECT_EQ(byte, 'x');
@@ -113,7 +113,7 @@ TEST(acptSocketTest, ListensAgainOnAPortWhoseLastConnectionIsStillClosing) {
     const unsigned int port = listener->LocalPort();
     {
         loopRunner listening(listenThread);
-        rawSocket peer = rawSocket::ConnectTo(port);
+        scriptedPeer peer = scriptedPeer::Connect(port);
         ASSERT_TRUE(listener->WaitForCount(1));
         served.Close();                        // the shop closes first ...
         EXPECT_TRUE(peer.ReadToEnd().empty()); // ... the peer sees it ...

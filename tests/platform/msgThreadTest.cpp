@@ -2,7 +2,7 @@
 #include "platform/strmSocket.h"
 
 #include "probeThread.h"
-#include "rawSocket.h"
+#include "scriptedPeer.h"
 
 #include <gtest/gtest.h>
 
@@ -135,13 +135,13 @@ private:
 };
 
 TEST(msgThreadTest, StopAllAbortsABlockedReceiveAndWaitAllReturnsOnceAllAreDeleted) {
-    rawListener listener;
+    scriptedListener listener;
     std::promise<void> reading;
     std::promise<int> received;
     std::promise<void> deleted;
     auto* reader = new blockedReader(listener.Port(), reading, received, deleted);
     ASSERT_TRUE(reader->connected);
-    rawSocket peer = listener.Accept(); // kept open: only the stop can end the Receive
+    scriptedPeer peer = listener.Accept(); // kept open: only the stop can end the Receive
     reader->PostThreadMessage(1, 0, 0);
     ASSERT_TRUE(reader->Start());
     ASSERT_EQ(reading.get_future().wait_for(TEST_GUARD), std::future_status::ready);

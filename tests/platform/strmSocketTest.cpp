@@ -1,7 +1,7 @@
 #include "platform/strmSocket.h"
 
 #include "probeThread.h"
-#include "rawSocket.h"
+#include "scriptedPeer.h"
 #include "watchedSocket.h"
 
 #include <gtest/gtest.h>
@@ -36,17 +36,17 @@ TEST(strmSocketTest, ConnectsByAddressOrHostNameWithThePortTakenModulo65536) {
     } const cases[] = {{"127.0.0.1", 0}, {"localhost", 65536}, {"localhost", 3 * 65536}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.host) + " + " + std::to_string(c.portOffset));
-        rawListener listener;
+        scriptedListener listener;
         probeThread dormant;
         strmSocket socket(dormant);
         ASSERT_TRUE(socket.Connect(c.host, listener.Port() + c.portOffset));
-        rawSocket peer = listener.Accept();
+        scriptedPeer peer = listener.Accept();
 
         const bytes ping{'p', 'i', 'n', 'g'};
         EXPECT_EQ(socket.Send(ping.data(), 4), 4);
         EXPECT_EQ(peer.ReadExact(4), ping);
 
-        peer.SendAll({'p', 'o', 'n', 'g'});
+        peer.SendRaw({'p', 'o', 'n', 'g'});
         peer.Close();
         bytes got;
         while (ReceiveSome(socket, got) > 0) {
@@ -72,7 +72,7 @@ TEST(strmSocketTest, ConnectFailsWhenNothingListens) {
 }
 
 TEST(strmSocketTest, ReceiveReportsAResetConnectionAsAFailure) {
-    rawListener listener;
+    scriptedListener listener;
     probeThread dormant;
     strmSocket socket(dormant);
     ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
@@ -83,11 +83,11 @@ TEST(strmSocketTest, ReceiveReportsAResetConnectionAsAFailure) {
 }
 
 TEST(strmSocketTest, ShutdownFromAnotherThreadEndsABlockedReceive) {
-    rawListener listener;
+    scriptedListener listener;
     probeThread dormant;
     strmSocket socket(dormant);
     ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
-    rawSocket peer = listener.Accept(); // open and silent: the Receive would wait for ever
+    scriptedPeer peer = listener.Accept(); // open and silent: the Receive would wait for ever
 
     std::promise<void> reading;
     auto result = std::async(std::launch::async, [&] {
@@ -127,24 +127,24 @@ protected:
         }
     }
 
-    rawListener listener;
+    scriptedListener listener;
     probeThread probe;
     std::unique_ptr<watchedSocket> socket;
-    rawSocket peer;
+    scriptedPeer peer;
     std::unique_ptr<loopRunner> running;
     std::thread::id probeId;
 };
 
 TEST_F(strmSocketNotifyTest, NothingIsNotifiedUntilArmed) {
-    peer.SendAll({'a'});
+    peer.SendRaw({'a'});
     probe.Execute([] {});
     EXPECT_TRUE(socket->Events().empty());
     EXPECT_EQ(ReadOnThread(), bytes{'a'});
 }
 
 TEST_F(strmSocketNotifyTest, DataWaitingBeforeTheArmIsNotified) {
-    peer.SendAll({'a'});
-    peer.SendAll({'b'});
+    peer.SendRaw({'a'});
+    peer.SendRaw({'b'});
     socket->ArmReceive();
     ASSERT_TRUE(socket->WaitForCount(1));
     bytes got = ReadOnThread();
@@ -161,7 +161,7 @@ TEST_F(strmSocketNotifyTest, ArmingTwiceRaisesOneNotificationAndTheNextArmTheNex
     socket->ArmReceive();
     socket->ArmReceive();
     probe.Execute([] {}); // both arms taken, nothing waiting yet
-    peer.SendAll({'a'});
+    peer.SendRaw({'a'});
     ASSERT_TRUE(socket->WaitForCount(1));
     probe.Execute([] {}); // a second notification would have been queued before this
     EXPECT_EQ(socket->Events(), std::vector<std::string>{"receive"});
@@ -169,7 +169,7 @@ TEST_F(strmSocketNotifyTest, ArmingTwiceRaisesOneNotificationAndTheNextArmTheNex
 
     socket->ArmReceive();
     probe.Execute([] {});
-    peer.SendAll({'b'});
+    peer.SendRaw({'b'});
     ASSERT_TRUE(socket->WaitForCount(2));
     EXPECT_EQ(ReadOnThread(), bytes{'b'});
     ExpectAllOnProbeThread();
@@ -249,21 +249,21 @@ int DescriptorOnPort(std::uint16_t port) {
 
 TEST(strmSocketStressTest, NoNotificationIsRaisedForBytesAlreadyRead) {
     constexpr std::size_t COUNT = 3000;
-    rawListener listener;
+    scriptedListener listener;
     probeThread reader;
     drainingSocket socket(reader, COUNT);
     ASSERT_TRUE(socket.Connect("127.0.0.1", listener.Port()));
-    rawSocket peer = listener.Accept();
+    scriptedPeer peer = listener.Accept();
     sockaddr_in remote{};
     socklen_t size = sizeof(remote);
-    ::getpeername(peer.fd, reinterpret_cast<sockaddr*>(&remote), &size);
+    ::getpeername(peer.Descriptor(), reinterpret_cast<sockaddr*>(&remote), &size);
     socket.fd = DescriptorOnPort(ntohs(remote.sin_port));
     ASSERT_GE(socket.fd, 0);
 
     loopRunner running(reader);
     socket.ArmReceive();
     for (std::size_t i = 0; i < COUNT; ++i) { // many small arrivals, unsynchronised
-        peer.SendAll({std::uint8_t(i)});
+        peer.SendRaw({std::uint8_t(i)});
     }
     auto drained = socket.drained.get_future();
     ASSERT_EQ(drained.wait_for(TEST_GUARD), std::future_status::ready);

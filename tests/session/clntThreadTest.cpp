@@ -3,7 +3,7 @@
 #include "paymentVectors.h"
 #include "platform/acptSocket.h"
 #include "probeThread.h"
-#include "rawSocket.h"
+#include "scriptedPeer.h"
 #include "shell/CKestraneDoc.h"
 #include "wire/threadMessages.h"
 
@@ -57,7 +57,7 @@ TEST(clntThreadTest, ABankNotificationWithoutABankConnectionIsIgnored) {
     probeThread listenThread;
     acptSocket listener(listenThread);
     ASSERT_TRUE(listener.Listen(0, 5));
-    rawSocket consumer = rawSocket::ConnectTo(listener.LocalPort());
+    scriptedPeer consumer = scriptedPeer::Connect(listener.LocalPort());
 
     auto* session = new clntThread;
     session->consumerSocket->owner = session;
@@ -72,7 +72,7 @@ TEST(clntThreadTest, ABankNotificationWithoutABankConnectionIsIgnored) {
     session->consumerSocket->ArmReceive();
     ASSERT_TRUE(session->Start());
 
-    consumer.SendAll(ConsumerWire(0)); // key offer
+    consumer.SendRaw(ConsumerWire(0)); // key offer
     const bytes signature = ConsumerWire(1);
     EXPECT_EQ(consumer.ReadExact(signature.size()), signature);
     msgThread::StopAll();

@@ -3,7 +3,7 @@
 #include "paymentVectors.h"
 #include "platform/msgThread.h"
 #include "probeThread.h"
-#include "rawSocket.h"
+#include "scriptedPeer.h"
 #include "shell/logReader.h"
 #include "shell/lstnSocket.h"
 #include "shell/startError.h"
@@ -31,7 +31,7 @@ protected:
         WriteBytes(folder.path / "ipaddr.bnk", "\n  bank.example\r\n70001 \n");
         WriteBytes(folder.path / "ipaddr.kst", "ignored\n0\n");
     }
-    tempFolder folder;
+    scratchFolder folder;
 };
 
 TEST_F(docFolder, ReadsKeysIdentifierAddressesAndPorts) {
@@ -109,8 +109,8 @@ TEST_F(docFolder, TheNewCommandKeepsTheOpenListener) {
     EXPECT_EQ(doc.ListeningPort(), port);
 
     // Still accepting: a consumer gets a session that answers it.
-    rawSocket consumer = rawSocket::ConnectTo(port);
-    consumer.SendAll(KEY_OFFER);
+    scriptedPeer consumer = scriptedPeer::Connect(port);
+    consumer.SendRaw(KEY_OFFER);
     EXPECT_EQ(consumer.ReadExact(SHOP_SIGNATURE.size()), SHOP_SIGNATURE);
     doc.StopServing();
     EXPECT_EQ(doc.ListeningPort(), 0u);
@@ -126,14 +126,14 @@ TEST_F(docFolder, AConnectionResetBeforeItIsAcceptedLeavesNoSessionAndTheNextIsS
     ASSERT_TRUE(doc.listenSocket->Listen(0, CKestraneDoc::LISTEN_BACKLOG));
     const unsigned int port = doc.listenSocket->LocalPort();
 
-    rawSocket gone = rawSocket::ConnectTo(port);
+    scriptedPeer gone = scriptedPeer::Connect(port);
     const std::uint16_t gonePort = gone.LocalPort();
     gone.Reset();
     WaitUntilGone(gonePort);
-    rawSocket next = rawSocket::ConnectTo(port);
+    scriptedPeer next = scriptedPeer::Connect(port);
     {
         loopRunner listening(listenThread);
-        next.SendAll(KEY_OFFER);
+        next.SendRaw(KEY_OFFER);
         EXPECT_EQ(next.ReadExact(SHOP_SIGNATURE.size()), SHOP_SIGNATURE);
     }
     doc.listenSocket.reset();

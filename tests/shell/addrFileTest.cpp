@@ -67,7 +67,7 @@ TEST(addrFile, ConvertPortSkipsLeadingSpaceAndCapsOverlongNumbers) {
 }
 
 TEST(addrFile, LoadReadsAFileAndReportsOneThatCannotBeOpened) {
-    const tempFolder folder;
+    const scratchFolder folder;
     WriteBytes(folder.path / "ipaddr.bnk", "  127.0.0.1\r\n\r\n7001\r\n");
     const auto bank = addrFile::Load(folder.path / "ipaddr.bnk");
     ASSERT_TRUE(bank.has_value());

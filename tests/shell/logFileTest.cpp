@@ -61,7 +61,7 @@ protected:
         }
     }
 
-    tempFolder folder;
+    scratchFolder folder;
     recordingOperator op;
 };
 
@@ -134,7 +134,7 @@ void PrintTo(const unwritableCase& c, std::ostream* out) {
 
 class logFileUnwritable : public testing::TestWithParam<unwritableCase> {
 protected:
-    tempFolder folder;
+    scratchFolder folder;
     recordingOperator op;
 };
 
@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(logFile, OperatorShowingAFailureDoesNotHoldTheLog) {
-    const tempFolder folder;
+    const scratchFolder folder;
     recordingOperator op(true); // the first message waits until released
     logFile log(folder.path / "later");
 

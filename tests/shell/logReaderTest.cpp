@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(logReader, ReadFileReadsAFileAndReportsOneThatCannotBeRead) {
-    const tempFolder folder;
+    const scratchFolder folder;
     WriteBytes(folder.path / "log.kst", FIRST + FOURTH);
     const auto entries = logReader::ReadFile(folder.path / "log.kst");
     ASSERT_TRUE(entries.has_value());

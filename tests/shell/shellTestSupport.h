@@ -1,7 +1,5 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -12,26 +10,7 @@
 #include <vector>
 
 #include "platform/msgOperator.h"
-
-// A fresh folder under the system's temporary folder, removed with its
-// contents at the end of the test.
-class tempFolder {
-public:
-    tempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrane-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) {
-            path = pattern;
-        }
-    }
-    ~tempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    tempFolder(const tempFolder&) = delete;
-    tempFolder& operator=(const tempFolder&) = delete;
-
-    std::filesystem::path path;
-};
+#include "scratchFolder.h"
 
 // Installed as the operator for its lifetime: records every message. With
 // `holdFirst`, the first caller is kept waiting inside ShowMessage until
@@ -75,6 +54,6 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+inline void WriteBytes(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }

@@ -269,7 +269,7 @@ TEST_F(bankPayment, ServesSeveralShopsAndRefusesTwoKeysForOneShop) {
     const demoWorld clash(42);
     ASSERT_TRUE(clash.Made());
     const toolRun run = RunTool(
-        toolPaths::BANK, {"--shops", "kestpub.rsa", clash.File("kestpub.rsa")}, world.Folder());
+        programPaths::BANK, {"--shops", "kestpub.rsa", clash.File("kestpub.rsa")}, world.Folder());
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("shop 42 is known already"), std::string::npos) << run.err;
 }
@@ -315,7 +315,7 @@ TEST(bankRegister, ACutLastLineIsDroppedOtherDamageStopsTheBank) {
           std::string("9 42 10 ") + spent.ident.SerialText() + "\n", std::string("9 42 2 abc\n")}) {
         SCOPED_TRACE(damage);
         std::ofstream(file) << good << damage << good;
-        const toolRun run = RunTool(toolPaths::BANK, {}, world.Folder());
+        const toolRun run = RunTool(programPaths::BANK, {}, world.Folder());
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.err.find("spent-coins.txt: line 2 is damaged"), std::string::npos) << run.err;
     }

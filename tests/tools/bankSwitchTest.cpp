@@ -187,11 +187,11 @@ TEST(bankSwitchOptions, RefuseContradictionsAndUnknownNames) {
              {"--shops"},
              {"--frobnicate"},
          }) {
-        const toolRun run = RunTool(toolPaths::BANK, args, world.Folder());
+        const toolRun run = RunTool(programPaths::BANK, args, world.Folder());
         EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: kestrane-bank"), std::string::npos);
     }
-    const toolRun help = RunTool(toolPaths::BANK, {"--help"}, world.Folder());
+    const toolRun help = RunTool(programPaths::BANK, {"--help"}, world.Folder());
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--garbage-at POINT"), std::string::npos);
 }

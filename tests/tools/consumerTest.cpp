@@ -27,7 +27,7 @@ protected:
     // Starts the consumer against the test's shop and accepts its connection.
     std::unique_ptr<consumerScript> Connect(std::vector<std::string> args) {
         args.insert(args.end(), {"--port", std::to_string(listener.Port())});
-        consumer = std::make_unique<toolProcess>(toolPaths::CONSUMER, args, world.Folder());
+        consumer = std::make_unique<childProcess>(programPaths::CONSUMER, args, world.Folder());
         return std::make_unique<consumerScript>(listener.Accept(), *world.shopKey);
     }
 
@@ -39,7 +39,7 @@ protected:
     demoWorld world;
     std::vector<mintedCoin> coins;
     scriptedListener listener;
-    std::unique_ptr<toolProcess> consumer;
+    std::unique_ptr<childProcess> consumer;
 };
 
 TEST_F(consumerPay, AConfirmedPaymentTakesItsCoinsFromTheWallet) {
@@ -131,7 +131,7 @@ TEST_F(consumerPay, SendsNoCoinsWhenTheSignatureIsNotTheShops) {
 
 TEST_F(consumerPay, RefusesAnAmountTheWalletCannotMakeExactly) {
     const toolRun run =
-        RunTool(toolPaths::CONSUMER, {"pay", "--amount", "16", "--port", "9"}, world.Folder());
+        RunTool(programPaths::CONSUMER, {"pay", "--amount", "16", "--port", "9"}, world.Folder());
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("no coins adding up to exactly 16 (it holds 4 coins worth 14)"),
               std::string::npos)
@@ -146,15 +146,15 @@ TEST(walletToBank, WithdrawnCoinsAreAcceptedOnceThroughAShop) {
     runningBank bank = StartBank(world.Folder());
     ASSERT_TRUE(bank.Ready());
     const toolRun withdraw = RunTool(
-        toolPaths::CONSUMER, {"withdraw", "0", "2", "--port", std::to_string(bank.withdrawPort)},
+        programPaths::CONSUMER, {"withdraw", "0", "2", "--port", std::to_string(bank.withdrawPort)},
         world.Folder());
     ASSERT_EQ(withdraw.status, 0) << withdraw.out << withdraw.err;
 
     scriptedListener listener;
     for (const bool first : {true, false}) {
         SCOPED_TRACE(first ? "first payment" : "the same coins again");
-        toolProcess consumer(
-            toolPaths::CONSUMER,
+        childProcess consumer(
+            programPaths::CONSUMER,
             {"pay", "--amount", "5", "--keep", "--port", std::to_string(listener.Port())},
             world.Folder());
         consumerScript shop(listener.Accept(), *world.shopKey);
@@ -198,18 +198,18 @@ TEST(consumerOptions, RefusesAWrongCommandLine) {
              {"pay", "--port", "9", "--coin", "0"},
              {"list", "--frobnicate", "x"},
          }) {
-        const toolRun run = RunTool(toolPaths::CONSUMER, args, folder.path);
+        const toolRun run = RunTool(programPaths::CONSUMER, args, folder.path);
         EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
         EXPECT_NE(run.err.find("usage: kestrane-consumer"), std::string::npos);
     }
-    const toolRun help = RunTool(toolPaths::CONSUMER, {"--help"}, folder.path);
+    const toolRun help = RunTool(programPaths::CONSUMER, {"--help"}, folder.path);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Wallet file:"), std::string::npos);
-    const toolRun empty = RunTool(toolPaths::CONSUMER, {"list"}, folder.path);
+    const toolRun empty = RunTool(programPaths::CONSUMER, {"list"}, folder.path);
     EXPECT_EQ(empty.status, 0);
     EXPECT_EQ(empty.out, "Wallet wallet.txt: 0 coins, worth 0\n");
     std::ofstream(folder.path / "wallet.txt") << "kestrane-wallet 1\n0 00 11\n";
-    const toolRun damaged = RunTool(toolPaths::CONSUMER, {"list"}, folder.path);
+    const toolRun damaged = RunTool(programPaths::CONSUMER, {"list"}, folder.path);
     EXPECT_EQ(damaged.status, 2);
     EXPECT_NE(damaged.err.find("wallet.txt: line 2 is damaged"), std::string::npos);
 }

@@ -25,7 +25,7 @@ protected:
 
     toolRun Consumer(std::vector<std::string> args) {
         args.insert(args.end(), {"--port", std::to_string(bank.withdrawPort)});
-        return RunTool(toolPaths::CONSUMER, args, world.Folder());
+        return RunTool(programPaths::CONSUMER, args, world.Folder());
     }
 
     demoWorld world;
@@ -40,7 +40,7 @@ TEST_F(withdrawal, CoinsOfSeveralDenominationsReachTheWalletAndItsList) {
     EXPECT_TRUE(bank.process->WaitForLine("Withdrawal: signed 3 coins, denominations 0 3 9"));
     EXPECT_TRUE(bank.process->WaitForLine("Withdrawal: signed 2 coins, denominations 2 1"));
 
-    const toolRun list = RunTool(toolPaths::CONSUMER, {"list"}, world.Folder());
+    const toolRun list = RunTool(programPaths::CONSUMER, {"list"}, world.Folder());
     ASSERT_EQ(list.status, 0) << list.err;
     EXPECT_NE(list.out.find("Wallet wallet.txt: 5 coins, worth 527\n"), std::string::npos)
         << list.out;
@@ -132,9 +132,9 @@ TEST(withdrawalWallet, TakesNoCoinFromABankThatRefusesOrSignsWrongly) {
     for (const answer& c : cases) {
         SCOPED_TRACE(c.name);
         scriptedListener listener;
-        toolProcess wallet(toolPaths::CONSUMER,
-                           {"withdraw", "1", "4", "--port", std::to_string(listener.Port())},
-                           world.Folder());
+        childProcess wallet(programPaths::CONSUMER,
+                            {"withdraw", "1", "4", "--port", std::to_string(listener.Port())},
+                            world.Folder());
         scriptedPeer walletSide = listener.Accept();
         const bytes request = walletSide.Expect(mc::PKT_DATA, mc::WITHDRAW_STEP);
         const auto records = coinList::Decode(request);

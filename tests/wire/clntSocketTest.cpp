@@ -5,8 +5,8 @@
 #include "wire/threadMessages.h"
 
 #include "probeThread.h"
-#include "rawSocket.h"
 #include "scopedRecorder.h"
+#include "scriptedPeer.h"
 #include "wireVectors.h"
 
 #include <gtest/gtest.h>
@@ -61,10 +61,10 @@ protected:
     }
 
     scopedRecorder recorder;
-    rawListener listener;
+    scriptedListener listener;
     probeThread session;
     std::unique_ptr<clntSocket> socket;
-    rawSocket peer;
+    scriptedPeer peer;
     std::unique_ptr<loopRunner> running;
     std::vector<reading> readings; // used on the session thread only
 };
@@ -76,7 +76,7 @@ class clntSocketIdTest
 
 TEST_P(clntSocketIdTest, ArrivalPostsTheMessageOfTheSocketIdToItsOwner) {
     Open(GetParam().first);
-    peer.SendAll(FrameVectors().at(1).frame);
+    peer.SendRaw(FrameVectors().at(1).frame);
     ASSERT_TRUE(session.WaitForCount(1));
     const auto messages = session.Messages();
     ASSERT_EQ(messages.size(), 1u);
@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(BankAndConsumer, clntSocketIdTest,
 
 TEST_F(clntSocketTest, AnUnknownIdShowsTheTextAndPostsNothing) {
     Open(0);
-    peer.SendAll(FrameVectors().at(0).frame);
+    peer.SendRaw(FrameVectors().at(0).frame);
     ASSERT_TRUE(recorder.WaitForCount(1));
     session.Execute([] {});
     EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Message from unknown host received"});
@@ -108,7 +108,7 @@ TEST_F(clntSocketTest, BackToBackFramesGiveOneMessageEachAndThePeerCloseALastOne
     const std::vector<frameVector> vectors = FrameVectors();
     bytes both = vectors[2].frame;
     both.insert(both.end(), vectors[3].frame.begin(), vectors[3].frame.end());
-    peer.SendAll(both);
+    peer.SendRaw(both);
     ASSERT_TRUE(session.WaitForCount(2));
     std::vector<reading> got = Readings(); // a message for bytes already read would block here
     ASSERT_EQ(got.size(), 2u);
@@ -129,8 +129,8 @@ TEST_F(clntSocketTest, BackToBackFramesGiveOneMessageEachAndThePeerCloseALastOne
 TEST_F(clntSocketTest, AFrameSplitAcrossArrivalsIsReadForOneMessage) {
     Open(BANK_SOCKET_ID);
     const bytes frame = FrameVectors().at(1).frame;
-    peer.SendAll(bytes(frame.begin(), frame.begin() + 5));
-    peer.SendAll(bytes(frame.begin() + 5, frame.end()));
+    peer.SendRaw(bytes(frame.begin(), frame.begin() + 5));
+    peer.SendRaw(bytes(frame.begin() + 5, frame.end()));
     ASSERT_TRUE(session.WaitForCount(1));
     const std::vector<reading> got = Readings();
     ASSERT_EQ(got.size(), 1u);

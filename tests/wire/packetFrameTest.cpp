@@ -5,8 +5,8 @@
 
 #include "allocProbe.h"
 #include "common/fdStream.h"
-#include "rawSocket.h"
 #include "scopedRecorder.h"
+#include "scriptedPeer.h"
 #include "wireVectors.h"
 
 #include <gtest/gtest.h>
@@ -255,16 +255,16 @@ TEST(packetFrameEndTest, APeerThatLeavesBeforeAWholeFrameEndsTheReceptionWithout
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.sent) + (c.reset ? " then reset" : " then close"));
         scopedRecorder seen;
-        rawListener listener;
-        rawSocket peer = rawSocket::ConnectTo(listener.Port());
-        rawSocket shop = listener.Accept();
-        peer.SendAll(bytes(frame.begin(), frame.begin() + long(c.sent)));
+        scriptedListener listener;
+        scriptedPeer peer = scriptedPeer::Connect(listener.Port());
+        scriptedPeer shop = listener.Accept();
+        peer.SendRaw(bytes(frame.begin(), frame.begin() + long(c.sent)));
         if (c.reset) {
             peer.Reset();
         } else {
             peer.Close();
         }
-        fdStream stream(shop.fd);
+        fdStream stream(shop.Descriptor());
         mssgPacket packet;
         EXPECT_EQ(packetFrame::Receive(stream, packet), c.result);
         EXPECT_EQ(packet.GetData(), nullptr);

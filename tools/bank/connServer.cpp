@@ -1,6 +1,7 @@
 #include "connServer.h"
 
 #include "common/lineOut.h"
+#include "common/tcpSocket.h"
 
 #include <cerrno>
 #include <exception>
@@ -38,6 +39,7 @@ void connServer::AcceptLoop() {
             }
             break; // the listener was shut down by Stop
         }
+        tcpSocket::NoDelay(fd);
         std::unique_lock<std::mutex> hold(lock);
         Reap();
         if (stopping) {

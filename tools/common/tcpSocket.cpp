@@ -5,6 +5,7 @@
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -37,6 +38,8 @@ int tcpSocket::Connect(const std::string& host, std::uint16_t port, std::string&
         }
     }
     freeaddrinfo(found);
+    if (fd >= 0)
+        NoDelay(fd);
     return fd;
 }
 
@@ -84,6 +87,11 @@ std::uint16_t tcpSocket::LocalPort(int descriptor) {
     if (storage.ss_family == AF_INET6)
         return ntohs(reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port);
     return 0;
+}
+
+void tcpSocket::NoDelay(int descriptor) {
+    const int on = 1;
+    setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 void tcpSocket::SetTimeouts(int descriptor, unsigned seconds) {

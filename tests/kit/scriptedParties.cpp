@@ -117,15 +117,15 @@ void scriptedConsumer::SendSealed(std::uint8_t type, std::uint8_t step,
     if (auto r = ReceivesVector("CloseNotice"); !r) {
         return r << " (CloseNotice)";
     }
-    if (!peer.ReceivesEnd()) {
+    if (!peer.PeerClosed()) {
         return ::testing::AssertionFailure() << "the shop did not close the consumer connection";
     }
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult scriptedBank::TakeKeyOffer() {
-    peer = listener.Accept();
-    if (!peer) {
+    peer.emplace(listener.Accept());
+    if (!peer->Connected()) {
         return ::testing::AssertionFailure() << "the shop did not connect to the bank";
     }
     const std::optional<wireFrame> offer = peer->Receive();
@@ -147,8 +147,8 @@ byteVec scriptedBank::Seal(const byteVec& plain) const {
     return SealWith(*key, plain);
 }
 
-void scriptedBank::Send(std::uint8_t type, std::uint8_t step, const byteVec& data) const {
-    peer->Send(type, step, data);
+bool scriptedBank::Send(std::uint8_t type, std::uint8_t step, const byteVec& data) const {
+    return peer->Send(type, step, data);
 }
 
 void scriptedBank::SendSealed(std::uint8_t type, std::uint8_t step, const byteVec& plain) const {
@@ -200,7 +200,7 @@ void scriptedBank::SendSignature(const byteVec& text) const {
 
 ::testing::AssertionResult scriptedBank::Close() const {
     Send(64, 0, {0, 0});
-    if (!peer->ReceivesEnd()) {
+    if (!peer->PeerClosed()) {
         return ::testing::AssertionFailure() << "the shop did not close the bank connection";
     }
     return ::testing::AssertionSuccess();

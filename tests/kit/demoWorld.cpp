@@ -6,30 +6,9 @@
 
 #include <cryptopp/osrng.h>
 
-#include <stdlib.h>
-
-const char* const toolPaths::BANK = KESTRANE_BANK;
-const char* const toolPaths::CONSUMER = KESTRANE_CONSUMER;
-const char* const toolPaths::KEYGEN = KESTRANE_KEYGEN;
-
-scratchFolder::scratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "kestrane-tools-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr)
-        path = pattern;
-    else
-        ADD_FAILURE() << "cannot make a scratch folder";
-}
-
-scratchFolder::~scratchFolder() {
-    std::error_code ignored;
-    if (!path.empty())
-        std::filesystem::remove_all(path, ignored);
-}
-
 demoWorld::demoWorld(std::uint32_t id) : shopId(id) {
     const toolRun keygen =
-        RunTool(toolPaths::KEYGEN, {"--shop-id", std::to_string(id), "."}, folder.path);
+        RunTool(programPaths::KEYGEN, {"--shop-id", std::to_string(id), "."}, folder.path);
     if (keygen.status != 0) {
         ADD_FAILURE() << "kestrane-keygen failed: " << keygen.err;
         return;
@@ -67,7 +46,7 @@ std::string demoWorld::WalletText(const std::vector<mintedCoin>& coins) {
 
 runningBank StartBank(const std::filesystem::path& folder, const std::vector<std::string>& args) {
     runningBank bank;
-    bank.process = std::make_unique<toolProcess>(toolPaths::BANK, args, folder);
+    bank.process = std::make_unique<childProcess>(programPaths::BANK, args, folder);
     bank.paymentPort = bank.process->Port("Payments");
     bank.withdrawPort = bank.process->Port("Withdrawals");
     if (!bank.Ready())

@@ -61,7 +61,7 @@ public:
     ::testing::AssertionResult TakeKeyOffer();
 
     byteVec Seal(const byteVec& plain) const;
-    void Send(std::uint8_t type, std::uint8_t step, const byteVec& data) const;
+    bool Send(std::uint8_t type, std::uint8_t step, const byteVec& data) const;
     void SendSealed(std::uint8_t type, std::uint8_t step, const byteVec& plain) const;
     ::testing::AssertionResult ReceivesSealed(std::uint8_t type, std::uint8_t step,
                                               const byteVec& plain) const;

@@ -1,34 +1,16 @@
 #pragma once
 
+#include "childProcess.h"
 #include "common/coinFormat.h"
 #include "common/coinList.h"
 #include "common/keyFile.h"
-#include "toolProcess.h"
+#include "scratchFolder.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
-
-// Paths of the built programs.
-struct toolPaths {
-    static const char* const BANK;
-    static const char* const CONSUMER;
-    static const char* const KEYGEN;
-};
-
-// A fresh folder under the system's temporary folder, removed with its
-// contents at the end.
-class scratchFolder {
-public:
-    scratchFolder();
-    ~scratchFolder();
-    scratchFolder(const scratchFolder&) = delete;
-    scratchFolder& operator=(const scratchFolder&) = delete;
-
-    std::filesystem::path path;
-};
 
 // A coin made by a test: what identifies it and the coin record to pay with.
 struct mintedCoin {
@@ -66,7 +48,7 @@ private:
 // kestrane-bank run in a folder that holds its key files (bankpv.rsa,
 // kestpub.rsa), with its register there too, once both ports are known.
 struct runningBank {
-    std::unique_ptr<toolProcess> process;
+    std::unique_ptr<childProcess> process;
     std::uint16_t paymentPort = 0;
     std::uint16_t withdrawPort = 0;
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+
+// What the kernel tells of a running process, read from /proc: its CPU time
+// (user + system, from /proc/PID/stat) and its resident memory (VmRSS, from
+// /proc/PID/status).
+class procProbe {
+public:
+    // CPU seconds used so far; a negative value when it cannot be read.
+    static double CpuSeconds(pid_t pid);
+    // Resident memory in KiB; -1 when it cannot be read.
+    static long ResidentKib(pid_t pid);
+    // Threads of the process; -1 when it cannot be read.
+    static long Threads(pid_t pid);
+};
