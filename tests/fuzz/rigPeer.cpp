@@ -29,6 +29,7 @@ rigPeer::~rigPeer() {
 
 void rigPeer::Attach(int descriptor) {
     fd = descriptor;
+    attached = true;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     // Each move goes out at once, so that the session finds it when it next
     // looks (loopback delivers within the send).
@@ -98,7 +99,7 @@ void rigPeer::Follow(const std::vector<std::uint8_t>& bytes) {
 }
 
 bool rigPeer::Drain() {
-    if (fd < 0 || peerClosed) {
+    if (fd < 0) {
         return false;
     }
     bool moved = false;
@@ -125,6 +126,9 @@ bool rigPeer::Drain() {
     // The shop sends every frame whole. (A reset, which a socket closed with
     // unread bytes sends, may drop bytes on the way.)
     FUZZ_CHECK(!orderly || received.empty());
+    if (peerClosed) {
+        Reset();
+    }
     return moved;
 }
 

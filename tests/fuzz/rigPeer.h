@@ -24,13 +24,16 @@ public:
 
     // Takes over a connected socket.
     void Attach(int descriptor);
-    bool Connected() const { return fd >= 0; }
+    bool Attached() const { return attached; }
 
     // Sends the bytes, unless this end has finished or the connection is gone.
     void Write(const std::vector<std::uint8_t>& bytes);
     // Ends the stream towards the session (the session reads its end).
     void Finish();
-    // Resets the connection and closes this end.
+    // Resets the connection and closes this end. A connection that ends by
+    // a reset leaves nothing behind on either end (no TIME_WAIT), so that
+    // millions of runs do not use up the loopback ports; this end is reset
+    // as soon as the shop closes its end, and at the end of a run.
     void Reset();
 
     // True when the session can take all that was written without waiting:
@@ -49,6 +52,7 @@ private:
     void TakeFrames();
 
     int fd = -1;
+    bool attached = false;
     bool finished = false;
     bool peerClosed = false;
     // What the session will make of the bytes written so far.

@@ -152,10 +152,15 @@ void sessionRig::Play(const std::uint8_t* data, std::size_t size) {
     }
     FUZZ_CHECK(session.Ended());
 
+    session.consumer.Reset();
+    session.bank.Reset();
     session.guard.reset(); // before the loop it refers to
     session.session.reset();
+    // A bank connection that the rig never took: reset as the others.
     for (int fd; (fd = ::accept(bankListener, nullptr, nullptr)) >= 0;) {
-        ::close(fd);
+        rigPeer unused;
+        unused.Attach(fd);
+        unused.Reset();
     }
     std::filesystem::remove(folder / "log.kst");
 }
@@ -236,9 +241,9 @@ void sessionRig::Pump(run& session) {
 
 bool sessionRig::TakeOutput(run& session) {
     bool moved = session.consumer.Drain();
-    if (!session.bank.Connected()) {
+    if (!session.bank.Attached()) {
         TakeBankConnection(session);
-        moved = moved || session.bank.Connected();
+        moved = moved || session.bank.Attached();
     }
     moved = session.bank.Drain() || moved;
     if (!session.bankKey && !session.bank.frames.empty()) {
