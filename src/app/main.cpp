@@ -2,6 +2,7 @@
 
 #include "platform/errOperator.h"
 #include "platform/outSurface.h"
+#include "platform/procLimits.h"
 #include "shell/CKestraneDoc.h"
 
 #ifdef KESTRANE_WITH_GUI
@@ -89,6 +90,8 @@ int main(int argc, char** argv) {
             headless = true;
         }
     }
+    // A server, in either mode: each session needs descriptors and a thread.
+    procLimits::RaiseForServing();
     if (headless) {
         if (argc != 2) {
             std::fputs(USAGE, stderr);

@@ -6,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -108,6 +113,35 @@ TEST(startupTest, ListensOnThePortOfItsAddressFileModulo65536) {
     shop.WriteAddresses(UnusedPort(), port + 65536);
     ASSERT_EQ(shop.StartListening(), port);
     scriptedPeer consumer = scriptedPeer::Connect(port);
+    EXPECT_EQ(shop.Stop(), 0);
+}
+
+// Sessions need descriptors: the shop takes all that its hard limit allows,
+// whatever soft limit it inherits.
+TEST(startupTest, RaisesItsOpenFileLimitToTheHardLimit) {
+    rlimit inherited{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &inherited), 0);
+    rlimit low = inherited;
+    low.rlim_cur = std::min<rlim_t>(256, inherited.rlim_max);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    shopProcess shop;
+    shop.WriteVectorKeys();
+    shop.WriteAddresses(UnusedPort());
+    const unsigned int port = shop.StartListening();
+    setrlimit(RLIMIT_NOFILE, &inherited);
+    ASSERT_NE(port, 0u);
+
+    std::ifstream limits("/proc/" + std::to_string(shop.process.Pid()) + "/limits");
+    std::string line;
+    while (std::getline(limits, line) && !line.starts_with("Max open files")) {
+    }
+    std::istringstream fields(line.substr(std::string("Max open files").size()));
+    std::string soft, hard;
+    fields >> soft >> hard;
+    const std::string expected =
+        inherited.rlim_max == RLIM_INFINITY ? "unlimited" : std::to_string(inherited.rlim_max);
+    EXPECT_EQ(soft, expected) << line;
+    EXPECT_EQ(hard, expected) << line;
     EXPECT_EQ(shop.Stop(), 0);
 }
 

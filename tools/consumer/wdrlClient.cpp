@@ -1,5 +1,6 @@
 #include "wdrlClient.h"
 
+#include "blindFactor.h"
 #include "common/coinList.h"
 #include "common/msgCodes.h"
 #include "common/peerLink.h"
@@ -37,8 +38,8 @@ bool wdrlClient::WithdrawBatch(const std::vector<std::uint8_t>& denominations,
     for (const std::uint8_t d : denominations) {
         const PublicRsaKey& key = coinKeys.at(d);
         idents.push_back(coinFormat::NewCoin(d, rng));
-        CryptoPP::Integer factor, blinded;
-        key.MakeBlindingFactor(factor);
+        const CryptoPP::Integer factor = blindFactor::Draw(key, rng);
+        CryptoPP::Integer blinded;
         key.Blind(factor, coinFormat::Message(idents.back()), blinded);
         factors.push_back(factor);
         coinRecord record{d, bytes(mc::RSA_BLOCK)};

@@ -8,8 +8,8 @@
 #include <vector>
 
 // The wallet's side of the bank's withdrawal exchange. For each coin it
-// makes a coin message with a fresh serial number, blinds it with the coin
-// key's blinding factor, has the bank sign the blinded numbers (at most 256
+// makes a coin message with a fresh serial number, blinds it with a random
+// factor of its own (blindFactor), has the bank sign the blinded numbers (at most 256
 // a request), removes the factor and checks that what remains is the coin
 // key's signature of the message.
 class wdrlClient {
