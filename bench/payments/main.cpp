@@ -144,7 +144,7 @@ public:
 
 struct runResult {
     double seconds = 0;
-    double cpuSeconds = 0;
+    procProbe::cpuTime cpu; // the shop's, during the run
     std::vector<double> latencyMs;
     int failed = 0;
     std::string firstFailure;
@@ -168,7 +168,7 @@ runResult RunPayments(loadWorld& load, int payments, int concurrency, const std:
     std::mutex lock;
     std::condition_variable finished;
 
-    const double cpuBefore = procProbe::CpuSeconds(load.ShopPid());
+    const procProbe::cpuTime cpuBefore = procProbe::CpuSeconds(load.ShopPid());
     const auto start = clock_type::now();
     std::vector<std::thread> workers;
     for (int t = 0; t < concurrency; ++t) {
@@ -208,21 +208,23 @@ runResult RunPayments(loadWorld& load, int payments, int concurrency, const std:
     for (std::thread& worker : workers)
         worker.join();
     result.seconds = std::chrono::duration<double>(clock_type::now() - start).count();
-    result.cpuSeconds = procProbe::CpuSeconds(load.ShopPid()) - cpuBefore;
+    const procProbe::cpuTime cpuAfter = procProbe::CpuSeconds(load.ShopPid());
+    result.cpu = {cpuAfter.user - cpuBefore.user, cpuAfter.system - cpuBefore.system};
     if (isatty(STDERR_FILENO) != 0)
         std::fprintf(stderr, "\r%*s\r", 60, "");
     return result;
 }
 
 void Report(const std::string& label, int payments, const runResult& r, double floorUs) {
-    const double cpuUs = r.cpuSeconds * 1e6 / payments;
+    const double cpuUs = r.cpu.Total() * 1e6 / payments;
     std::printf("%-6s %6d payments %7.2f s %8.1f payments/s  median %7.2f ms  p99 %7.2f ms  "
                 "shop CPU %7.1f us/payment",
                 label.c_str(), payments, r.seconds, payments / r.seconds,
                 Percentile(r.latencyMs, 0.5), Percentile(r.latencyMs, 0.99), cpuUs);
     if (floorUs > 0)
         std::printf(" = %.2f x floor", cpuUs / floorUs);
-    std::printf("\n");
+    std::printf(" (user %.0f, system %.0f)\n", r.cpu.user * 1e6 / payments,
+                r.cpu.system * 1e6 / payments);
     if (r.failed > 0)
         std::printf("       %d payments failed; the first: %s\n", r.failed, r.firstFailure.c_str());
     std::fflush(stdout);

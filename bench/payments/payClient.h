@@ -34,9 +34,9 @@ private:
     // bytes.
     bool NextSealed(std::uint8_t type, std::uint8_t step, std::size_t minimum, bytes& plain);
 
+    std::string failure; // first: the connect below writes to it
     int fd;
     peerLink link;
     const PublicRsaKey& shopKey;
     std::mt19937_64& random;
-    std::string failure;
 };

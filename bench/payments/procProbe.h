@@ -9,8 +9,13 @@
 // /proc/PID/status).
 class procProbe {
 public:
-    // CPU seconds used so far; a negative value when it cannot be read.
-    static double CpuSeconds(pid_t pid);
+    struct cpuTime {
+        double user = -1; // seconds; negative when it cannot be read
+        double system = -1;
+        double Total() const { return user + system; }
+    };
+    // CPU time used so far (all threads, ended ones included).
+    static cpuTime CpuSeconds(pid_t pid);
     // Resident memory in KiB; -1 when it cannot be read.
     static long ResidentKib(pid_t pid);
     // Threads of the process; -1 when it cannot be read.
