@@ -7,11 +7,32 @@
 #include <asio/ip/address_v4.hpp>
 #include <asio/ip/tcp.hpp>
 
+#include <cerrno>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
 using asio::ip::tcp;
+
+namespace {
+// A signal that cuts a connect's wait short leaves the connection to be made
+// in the background: waits for it and returns its outcome.
+asio::error_code FinishConnect(tcp::socket& socket) {
+    asio::error_code ec;
+    do {
+        socket.wait(tcp::socket::wait_write, ec);
+    } while (ec == asio::error::interrupted);
+    if (ec) {
+        return ec;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (::getsockopt(socket.native_handle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+        error = errno;
+    }
+    return asio::error_code(error, asio::system_category());
+}
+} // namespace
 
 struct strmSocket::impl {
     impl(asio::io_context& context, strmSocket& owner)
@@ -67,6 +88,9 @@ bool strmSocket::Connect(const std::string& host, unsigned int port) {
     }
     for (const tcp::endpoint& target : targets) {
         io->socket.connect(target, ec);
+        if (ec == asio::error::interrupted) {
+            ec = FinishConnect(io->socket);
+        }
         if (!ec) {
             return true;
         }
