@@ -17,10 +17,14 @@
 #include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -69,11 +73,24 @@ sockaddr_in Loopback(unsigned int port) {
     return address;
 }
 
+// libFuzzer's timer signal may cut a connect short; the connection is then
+// made in the background, and the rig waits for it.
 int ConnectTo(unsigned int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const sockaddr_in address = Loopback(port);
-    FUZZ_CHECK(fd >= 0 &&
-               ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
+    int error =
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
+    if (error == EINTR) {
+        pollfd done{fd, POLLOUT, 0};
+        while (::poll(&done, 1, -1) < 0 && errno == EINTR) {
+        }
+        socklen_t size = sizeof error;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    }
+    if (error != 0) {
+        std::fprintf(stderr, "sessionRig: connect: %s\n", std::strerror(error));
+    }
+    FUZZ_CHECK(fd >= 0 && error == 0);
     return fd;
 }
 } // namespace
