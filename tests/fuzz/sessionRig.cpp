@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -31,6 +32,8 @@ namespace {
 // The session's generator, fixed so that a run repeats exactly.
 constexpr std::uint32_t GENERATOR_SEED = 20240607;
 constexpr int KEY_TEXT = 53;
+// How long a session may take to notice that both its peers have gone.
+constexpr std::chrono::seconds END_GUARD{5};
 
 enum moveKind : std::uint8_t {
     CONSUMER_RAW,
@@ -161,11 +164,16 @@ void sessionRig::Play(const std::uint8_t* data, std::size_t size) {
         Move(session, in);
         Pump(session);
     }
-    // Both ends go away; whatever state it was in, the session must end.
-    for (int round = 0; round < 3 && !session.Ended(); ++round) {
+    // Both ends go away (a bank connection made meanwhile too); whatever
+    // state it was in, the session must end. Between steps the rig waits for
+    // the session's next event, bounded by a guard.
+    while (!session.Ended()) {
         session.consumer.Finish();
         session.bank.Finish();
         Pump(session);
+        if (!session.Ended() && session.session->Context().run_one_for(END_GUARD) == 0) {
+            break;
+        }
     }
     FUZZ_CHECK(session.Ended());
 
