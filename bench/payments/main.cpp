@@ -45,6 +45,8 @@ system) beside the crypto floor per payment.
                       resident memory per idle session (default 0: not run)
   --floor-us X        the crypto floor per payment in microseconds (default:
                       run bench_crypto for it)
+  --shop PATH         the shop program to measure (default: this build's
+                      kestrane), to compare two builds under the same load
   --help              show this text
 )";
 
@@ -53,6 +55,7 @@ struct options {
     std::vector<int> concurrency{1, 4, 16, 64};
     int idle = 0;
     double floorUs = -1;
+    std::string shop = programPaths::SHOP;
 };
 
 bool ParseOptions(int argc, char** argv, options& o) {
@@ -64,6 +67,8 @@ bool ParseOptions(int argc, char** argv, options& o) {
                 o.payments = std::stoi(argv[++i]);
             } else if (word == "--idle" && hasValue) {
                 o.idle = std::stoi(argv[++i]);
+            } else if (word == "--shop" && hasValue) {
+                o.shop = argv[++i];
             } else if (word == "--floor-us" && hasValue) {
                 o.floorUs = std::stod(argv[++i]);
             } else if (word == "--concurrency" && hasValue) {
@@ -103,7 +108,7 @@ double CryptoFloor() {
 // The shop, the bank and the coins, in a demo world of their own.
 class loadWorld {
 public:
-    explicit loadWorld(int maxConnections) {
+    loadWorld(int maxConnections, const std::string& shopProgram) {
         if (!world.Made())
             return;
         bank = StartBank(world.Folder(), {"--max-connections", std::to_string(maxConnections),
@@ -111,6 +116,7 @@ public:
         if (!bank.Ready())
             return;
         bank.process->Discard();
+        shop.program = shopProgram;
         shop.CopyKeysFrom(world.Folder());
         shop.WriteAddresses(bank.paymentPort);
         port = static_cast<std::uint16_t>(shop.StartListening());
@@ -273,7 +279,7 @@ int main(int argc, char** argv) {
         std::printf("crypto floor per payment: %.2f us\n", floorUs);
 
     const int most = *std::max_element(o.concurrency.begin(), o.concurrency.end());
-    loadWorld load(most + 16);
+    loadWorld load(most + 16, o.shop);
     if (!load.Ready()) {
         std::fprintf(stderr,
                      "bench_payments: the demo world, the bank or the shop did not start\n");

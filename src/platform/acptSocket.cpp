@@ -1,86 +1,78 @@
 #include "platform/acptSocket.h"
 
 #include "platform/msgThread.h"
-#include "platform/sockNotifier.h"
+#include "platform/sockWatch.h"
 #include "platform/strmSocket.h"
 
-#include <asio/ip/tcp.hpp>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <sys/socket.h>
 
-using asio::ip::tcp;
-
-struct acptSocket::impl {
-    impl(asio::io_context& context, acptSocket& owner)
-        : acceptor(context), notifier(context, [&owner](int err) { owner.OnAccept(err); }) {}
-
-    tcp::acceptor acceptor;
-    sockNotifier notifier;
-};
-
-acptSocket::acptSocket(msgThread& thread) : io(std::make_unique<impl>(thread.Context(), *this)) {}
+acptSocket::acptSocket(msgThread& thread)
+    : watch(std::make_unique<sockWatch>(thread, [this](int err) { OnAccept(err); })) {}
 
 acptSocket::~acptSocket() {
     Close();
 }
 
 bool acptSocket::Listen(unsigned int port, int backlog, std::error_code* failure) {
-    if (io->acceptor.is_open()) {
+    if (fd >= 0) {
         return false;
     }
-    asio::error_code ec;
-    tcp::acceptor& acceptor = io->acceptor;
-    acceptor.open(tcp::v4(), ec);
-    if (!ec) {
-        acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
-    }
-    if (!ec) {
-        acceptor.bind(tcp::endpoint(tcp::v4(), static_cast<std::uint16_t>(port)), ec);
-    }
-    if (!ec) {
-        acceptor.listen(backlog, ec);
-    }
-    if (!ec) {
-        acceptor.non_blocking(true, ec);
-    }
-    if (ec) {
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<std::uint16_t>(port));
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    const int on = 1;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
+        ::listen(fd, backlog) != 0) {
         if (failure != nullptr) {
-            *failure = ec;
+            *failure = std::error_code(errno, std::system_category());
         }
         Close();
         return false;
     }
-    io->notifier.Arm(acceptor);
+    watch->Arm(fd);
     return true;
 }
 
 bool acptSocket::Accept(strmSocket& target) {
-    if (!io->acceptor.is_open()) {
+    if (fd < 0) {
         return false;
     }
     bool accepted = false;
     if (!target.IsOpen()) {
-        int fd = -1;
+        int connection = -1;
         do {
-            fd = ::accept4(io->acceptor.native_handle(), nullptr, nullptr, SOCK_CLOEXEC);
-        } while (fd < 0 && errno == EINTR);
-        accepted = fd >= 0 && target.Adopt(fd);
+            connection = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
+        } while (connection < 0 && errno == EINTR);
+        accepted = connection >= 0 && target.Adopt(connection);
     }
-    io->notifier.Arm(io->acceptor);
+    watch->Arm(fd);
     return accepted;
 }
 
 void acptSocket::Close() {
-    io->notifier.Reset();
-    asio::error_code ec;
-    io->acceptor.close(ec);
+    watch->Reset();
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
 }
 
 unsigned int acptSocket::LocalPort() const {
-    asio::error_code ec;
-    const tcp::endpoint local = io->acceptor.local_endpoint(ec);
-    return ec ? 0 : local.port();
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+        return 0;
+    }
+    return ntohs(local.sin_port);
 }
 
 void acptSocket::OnAccept(int) {}

@@ -4,6 +4,7 @@
 #include <system_error>
 
 class msgThread;
+class sockWatch;
 class strmSocket;
 
 // A listening TCP socket on every local IPv4 address, bound to a message
@@ -45,6 +46,6 @@ protected:
     virtual void OnAccept(int err);
 
 private:
-    struct impl;
-    std::unique_ptr<impl> io;
+    std::unique_ptr<sockWatch> watch;
+    int fd = -1; // the listening socket, -1 when closed
 };

@@ -1,16 +1,21 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <set>
+#include <vector>
 
-namespace asio {
-class io_context;
-}
+class sockWatch;
 class strmSocket;
 
 // A thread with a FIFO message queue of its own (one per consumer session).
+//
+// The loop runs the queue; when the queue is empty it waits, in one poll(2),
+// for its armed sockets and for a post from another thread (an eventfd that
+// is written only while the loop waits, and that the operating-system thread
+// keeps from one object to the next). A frame that arrives costs one wake-up.
 //
 // Messages are numbered and carry two parameters. Handlers run one at a time on
 // the thread, in the order the messages were posted; a message posted by a
@@ -20,7 +25,9 @@ class strmSocket;
 //
 // Lifetime. A thread object started with Start() is allocated with new and
 // belongs to its thread from then on: when its loop ends, ExitInstance runs
-// and the object is deleted on its own thread. After a successful Start(),
+// and the object is deleted on its own thread. That thread then waits for the
+// next Start() (a few such threads are kept) rather than ending, so a new
+// session does not pay for a new operating-system thread. After a successful Start(),
 // other threads may only post to it or stop it, and only while they know it is
 // still alive; so set up everything the thread needs (sockets accepted, fields
 // set, ArmReceive called) before Start(). A thread object run with Run()
@@ -36,8 +43,9 @@ class strmSocket;
 // blocked Send or Receive returns at once), and from then on Start() refuses
 // new threads. Any thread may call it, a handler too. WaitAll() returns once
 // every loop has ended and every started object has been deleted; it then
-// accepts new threads again. It is never called from a msgThread. A clean exit
-// is StopAll() then WaitAll().
+// accepts new threads again, and the waiting operating-system threads have
+// ended. It is never called from a msgThread. A clean exit is StopAll() then
+// WaitAll().
 class msgThread {
 public:
     msgThread();
@@ -68,9 +76,6 @@ public:
     // thread.
     void Stop();
 
-    // The event queue that the loop runs; sockets bind to it.
-    asio::io_context& Context();
-
     static void StopAll();
     static void WaitAll();
 
@@ -84,13 +89,35 @@ protected:
 
 private:
     friend class strmSocket;
+    friend class sockWatch;
     void Attach(strmSocket* socket);
     void Detach(strmSocket* socket);
-    void Loop();
-    static void ThreadMain(msgThread* self, std::uint64_t serial);
+    void ArmWatch(sockWatch& watch, int fd);
+    void DisarmWatch(sockWatch& watch);
+    // Queues a call. Any thread.
+    void Enqueue(std::function<void()> call);
+    // Ends the loop's poll, if it is in one. With stateLock held.
+    void WakeLocked();
+    // Runs the loop with `wake` as its eventfd.
+    void Loop(int wake);
+    // Waits until a post or an armed socket needs the loop, and queues the
+    // notifications of the sockets found readable. Loop only.
+    void WaitForWork();
+    // The body of a worker thread (`self`, private to the implementation):
+    // runs `first`, then every object handed to it while it is parked.
+    static void WorkerMain(void* self, msgThread* first);
 
-    std::unique_ptr<asio::io_context> context;
     bool launched = false; // guarded by the thread registry's lock
+
+    std::mutex stateLock; // guards the members below
+    int wakeFd = -1;      // eventfd lent to the loop: a post from another thread while it waits
+    std::deque<std::function<void()>> queue;
+    std::vector<sockWatch*> armed;
+    bool waiting = false; // the loop is in poll
+    bool woken = false;   // wakeFd has been written since
+    bool stopping = false;
+    bool quitting = false;
+
     std::mutex socketLock;
     std::set<strmSocket*> sockets;
 };

@@ -1,49 +1,55 @@
 #include "platform/strmSocket.h"
 
 #include "platform/msgThread.h"
-#include "platform/sockNotifier.h"
+#include "platform/sockWatch.h"
 
-#include <asio/buffer.hpp>
-#include <asio/ip/address_v4.hpp>
-#include <asio/ip/tcp.hpp>
-
-#include <cerrno>
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
-using asio::ip::tcp;
-
 namespace {
-// A signal that cuts a connect's wait short leaves the connection to be made
-// in the background: waits for it and returns its outcome.
-asio::error_code FinishConnect(tcp::socket& socket) {
-    asio::error_code ec;
-    do {
-        socket.wait(tcp::socket::wait_write, ec);
-    } while (ec == asio::error::interrupted);
-    if (ec) {
-        return ec;
-    }
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(socket.native_handle(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
-        error = errno;
-    }
-    return asio::error_code(error, asio::system_category());
+
+sockaddr_in Endpoint(in_addr address, unsigned int port) {
+    sockaddr_in endpoint{};
+    endpoint.sin_family = AF_INET;
+    endpoint.sin_port = htons(static_cast<std::uint16_t>(port));
+    endpoint.sin_addr = address;
+    return endpoint;
 }
+
+// The IPv4 addresses of `host`: the address itself when it is dotted, else
+// those a name lookup finds.
+std::vector<in_addr> Addresses(const std::string& host) {
+    in_addr dotted{};
+    if (::inet_pton(AF_INET, host.c_str(), &dotted) == 1) {
+        return {dotted};
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    std::vector<in_addr> addresses;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) == 0) {
+        for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+            addresses.push_back(reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr);
+        }
+        ::freeaddrinfo(found);
+    }
+    return addresses;
+}
+
 } // namespace
 
-struct strmSocket::impl {
-    impl(asio::io_context& context, strmSocket& owner)
-        : socket(context), notifier(context, [&owner](int err) { owner.OnReceive(err); }) {}
-
-    tcp::socket socket;
-    sockNotifier notifier;
-};
-
 strmSocket::strmSocket(msgThread& thread)
-    : boundThread(thread), io(std::make_unique<impl>(thread.Context(), *this)) {
+    : boundThread(thread),
+      watch(std::make_unique<sockWatch>(thread, [this](int err) { OnReceive(err); })) {
     boundThread.Attach(this);
 }
 
@@ -56,43 +62,44 @@ bool strmSocket::Create(unsigned int port) {
     if (IsOpen()) {
         return false;
     }
-    asio::error_code ec;
-    io->socket.open(tcp::v4(), ec);
-    if (!ec) {
-        io->socket.bind(tcp::endpoint(tcp::v4(), static_cast<std::uint16_t>(port)), ec);
-    }
-    if (ec) {
-        io->socket.close(ec);
+    const int made = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (made < 0) {
         return false;
     }
-    Opened();
+    const sockaddr_in local = Endpoint(in_addr{htonl(INADDR_ANY)}, port);
+    if (::bind(made, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        ::close(made);
+        return false;
+    }
+    Opened(made);
     return true;
 }
 
 bool strmSocket::Connect(const std::string& host, unsigned int port) {
-    if (!IsOpen() && !Create()) {
-        return false;
-    }
-    const auto peerPort = static_cast<std::uint16_t>(port);
-    asio::error_code ec;
-    std::vector<tcp::endpoint> targets;
-    const asio::ip::address_v4 dotted = asio::ip::make_address_v4(host, ec);
-    if (!ec) {
-        targets.emplace_back(dotted, peerPort);
-    } else {
-        tcp::resolver resolver(io->socket.get_executor());
-        for (const auto& found : resolver.resolve(tcp::v4(), host, std::to_string(peerPort),
-                                                  tcp::resolver::numeric_service, ec)) {
-            targets.push_back(found.endpoint());
+    if (!IsOpen()) {
+        // The system binds it to a local address and port as it connects.
+        const int made = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (made < 0) {
+            return false;
         }
+        Opened(made);
     }
-    for (const tcp::endpoint& target : targets) {
-        io->socket.connect(target, ec);
-        if (ec == asio::error::interrupted) {
-            ec = FinishConnect(io->socket);
-        }
-        if (!ec) {
+    for (const in_addr address : Addresses(host)) {
+        const sockaddr_in peer = Endpoint(address, port);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) {
             return true;
+        }
+        if (errno == EINTR) {
+            // The connection goes on without us: wait until it is made or
+            // has failed.
+            pollfd probe{fd, POLLOUT, 0};
+            int pending = 0;
+            socklen_t size = sizeof pending;
+            while (::poll(&probe, 1, -1) < 0 && errno == EINTR) {
+            }
+            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending == 0) {
+                return true;
+            }
         }
     }
     return false;
@@ -104,14 +111,13 @@ int strmSocket::Send(const std::uint8_t* bytes, int count) {
     }
     int sent = 0;
     while (sent < count) {
-        asio::error_code ec;
-        const std::size_t n = io->socket.send(
-            asio::buffer(bytes + sent, static_cast<std::size_t>(count - sent)), 0, ec);
-        if (ec == asio::error::interrupted) {
+        const ssize_t n =
+            ::send(fd, bytes + sent, static_cast<std::size_t>(count - sent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (ec) {
-            Ended(ec.value());
+        if (n < 0) {
+            Ended(errno);
             return -1;
         }
         sent += static_cast<int>(n);
@@ -124,47 +130,48 @@ int strmSocket::Receive(std::uint8_t* buffer, int count) {
         return -1;
     }
     for (;;) {
-        asio::error_code ec;
-        const std::size_t n =
-            io->socket.receive(asio::buffer(buffer, static_cast<std::size_t>(count)), 0, ec);
-        if (!ec) {
+        const ssize_t n = ::recv(fd, buffer, static_cast<std::size_t>(count), 0);
+        if (n > 0) {
             return static_cast<int>(n);
         }
-        if (ec == asio::error::interrupted) {
-            continue;
-        }
-        if (ec == asio::error::eof) {
+        if (n == 0) {
             Ended(0);
             return 0;
         }
-        Ended(ec.value());
-        return -1;
+        if (errno != EINTR) {
+            Ended(errno);
+            return -1;
+        }
     }
 }
 
 void strmSocket::ArmReceive() {
-    io->notifier.Arm(io->socket);
+    std::lock_guard<std::mutex> guard(fdLock);
+    watch->Arm(fd);
 }
 
 void strmSocket::Shutdown() {
     std::lock_guard<std::mutex> guard(fdLock);
-    if (openFd >= 0) {
-        ::shutdown(openFd, SHUT_RDWR);
+    if (fd >= 0) {
+        ::shutdown(fd, SHUT_RDWR);
     }
 }
 
 void strmSocket::Close() {
+    int closing = -1;
     {
         std::lock_guard<std::mutex> guard(fdLock);
-        openFd = -1;
+        std::swap(closing, fd);
     }
-    io->notifier.Reset();
-    asio::error_code ec;
-    io->socket.close(ec);
+    watch->Reset();
+    if (closing >= 0) {
+        ::close(closing);
+    }
 }
 
 bool strmSocket::IsOpen() const {
-    return io->socket.is_open();
+    std::lock_guard<std::mutex> guard(fdLock);
+    return fd >= 0;
 }
 
 void strmSocket::OnReceive(int) {}
@@ -173,31 +180,25 @@ void strmSocket::OnClose(int) {}
 
 // Takes over a freshly accepted connection, unless it was reset or failed while
 // it waited to be accepted.
-bool strmSocket::Adopt(int fd) {
+bool strmSocket::Adopt(int accepted) {
     int pending = 0;
     socklen_t size = sizeof(pending);
-    asio::error_code ec;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &size) != 0 || pending != 0) {
-        ::close(fd);
+    if (::getsockopt(accepted, SOL_SOCKET, SO_ERROR, &pending, &size) != 0 || pending != 0) {
+        ::close(accepted);
         return false;
     }
-    io->socket.assign(tcp::v4(), fd, ec);
-    if (ec) {
-        ::close(fd);
-        return false;
-    }
-    Opened();
+    Opened(accepted);
     return true;
 }
 
 // Every frame goes out in one Send, so small frames sent one after the other
 // (a reply, then the next message) must not wait for the peer's delayed
 // acknowledgement.
-void strmSocket::Opened() {
-    asio::error_code ignored;
-    io->socket.set_option(tcp::no_delay(true), ignored);
+void strmSocket::Opened(int opened) {
+    const int on = 1;
+    ::setsockopt(opened, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     std::lock_guard<std::mutex> guard(fdLock);
-    openFd = io->socket.native_handle();
+    fd = opened;
     ended = false;
 }
 
@@ -206,5 +207,5 @@ void strmSocket::Ended(int err) {
         return;
     }
     ended = true;
-    io->notifier.Post([this, err] { OnClose(err); });
+    watch->Post([this, err] { OnClose(err); });
 }

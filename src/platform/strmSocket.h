@@ -8,6 +8,7 @@
 #include <string>
 
 class msgThread;
+class sockWatch;
 
 // One TCP connection over IPv4, bound to a message thread: its notifications
 // are delivered on that thread, and stopping that thread shuts the connection
@@ -71,15 +72,14 @@ protected:
 
 private:
     friend class acptSocket;
-    struct impl;
 
     bool Adopt(int fd);
-    void Opened();
+    void Opened(int fd);
     void Ended(int err);
 
     msgThread& boundThread;
-    std::unique_ptr<impl> io;
-    std::mutex fdLock;
-    int openFd = -1; // the descriptor Shutdown acts on, -1 when closed
+    std::unique_ptr<sockWatch> watch;
+    mutable std::mutex fdLock; // Shutdown may come from another thread
+    int fd = -1;               // -1 when closed
     bool ended = false;
 };

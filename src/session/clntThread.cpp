@@ -8,6 +8,7 @@
 
 #include <sys/random.h>
 
+#include <array>
 #include <chrono>
 
 namespace {
@@ -31,13 +32,15 @@ std::string ActivityText(const std::uint8_t* text, int length) {
     return line;
 }
 
-std::uint32_t RandomWord() {
-    std::uint32_t word = 0;
-    if (::getrandom(&word, sizeof word, 0) != static_cast<ssize_t>(sizeof word)) {
-        word = static_cast<std::uint32_t>(
-            std::chrono::high_resolution_clock::now().time_since_epoch().count());
+// Two words from the system's random source, in one call (from the clock
+// should it fail).
+std::array<std::uint32_t, 2> RandomWords() {
+    std::array<std::uint32_t, 2> words{};
+    if (::getrandom(words.data(), sizeof words, 0) != static_cast<ssize_t>(sizeof words)) {
+        const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+        words = {static_cast<std::uint32_t>(now), static_cast<std::uint32_t>(now >> 32)};
     }
-    return word;
+    return words;
 }
 } // namespace
 
@@ -191,9 +194,10 @@ void clntThread::EndSession() {
 // Seeded from the system's random source: sessions started in the same
 // second must not share the key texts they offer the bank.
 void clntThread::SeedGenerator() {
-    const std::uint32_t seed = RandomWord() % 2147483646u + 1; // a state of the generator
+    const std::array<std::uint32_t, 2> random = RandomWords();
+    const std::uint32_t seed = random[0] % 2147483646u + 1; // a state of the generator
     generator = std::make_unique<lcRng>(seed);
-    rndDraw::Number(*generator, RandomWord() % WARM_UP_BITS);
+    rndDraw::Number(*generator, random[1] % WARM_UP_BITS);
 }
 
 void clntThread::MakeKeyText(std::uint8_t* buffer, int n) {

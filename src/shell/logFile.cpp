@@ -43,8 +43,9 @@ std::string ErrorText(int error) {
 } // namespace
 
 struct logFile::appendResult {
-    fileHandle file;   // open when the record was appended
-    std::string error; // why it was not, otherwise
+    fileHandle file;            // open when the record was appended
+    std::uint64_t sequence = 0; // then its number among the records appended
+    std::string error;          // why it was not, otherwise
 };
 
 logFile::logFile(std::filesystem::path folder)
@@ -58,6 +59,9 @@ bool logFile::Write(const std::string& text, std::optional<std::time_t> time) {
             const std::lock_guard<std::mutex> hold(fileLock);
             record = logRecord(time.value_or(std::time(nullptr)), text);
             result = Append(record);
+            if (result.error.empty()) {
+                result.sequence = ++appended;
+            }
         }
         return Flush(std::move(result), record);
     } catch (const std::exception& e) {
@@ -117,6 +121,22 @@ logFile::appendResult logFile::Append(const logRecord& record) {
     return result;
 }
 
+// Makes sure that the appended record is on disk: by an fdatasync of its own
+// unless one that began after the append has already ended. False (errno
+// set) when the sync failed.
+bool logFile::Sync(const appendResult& result) {
+    const std::lock_guard<std::mutex> hold(syncLock);
+    if (synced >= result.sequence) {
+        return true;
+    }
+    const std::uint64_t covered = appended; // every record counted is in the file
+    if (::fdatasync(result.file.Get()) != 0 && errno != EINVAL) { // EINVAL: not a file
+        return false;
+    }
+    synced = covered;
+    return true;
+}
+
 // Runs without fileLock: flushes the appended record to disk, or tells the
 // operator (who may keep this thread waiting) what was not saved.
 bool logFile::Flush(appendResult result, const logRecord& record) {
@@ -124,7 +144,7 @@ bool logFile::Flush(appendResult result, const logRecord& record) {
     if (!result.error.empty()) {
         failure = "Could not write to " + path.string() + ": " + result.error +
                   ". This record was not saved: ";
-    } else if (::fdatasync(result.file.Get()) != 0 && errno != EINVAL) { // EINVAL: not a file
+    } else if (!Sync(result)) {
         failure = "Could not flush " + path.string() + " to disk: " + ErrorText(errno) +
                   ". This record may be lost: ";
     } else {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -12,6 +14,12 @@
 // by many session threads and possibly by several shop processes sharing the
 // folder. Each record reaches the file whole, in one append, or not at all.
 // No file is held open between writes.
+//
+// Durability: Write returns true only once its record is on disk, that is
+// after an fdatasync of the file that began after the record was appended.
+// Sessions that log at the same time share such a sync (group commit): while
+// one thread syncs, the others wait, and those whose records were in the file
+// before that sync began need none of their own.
 class logFile {
 public:
     static constexpr const char* FILE_NAME = "log.kst";
@@ -33,7 +41,11 @@ private:
     struct appendResult;
     appendResult Append(const logRecord& record);
     bool Flush(appendResult result, const logRecord& record);
+    bool Sync(const appendResult& result);
 
     std::mutex fileLock;
     std::filesystem::path path;
+    std::atomic<std::uint64_t> appended{0}; // records appended; raised under fileLock
+    std::mutex syncLock;
+    std::uint64_t synced = 0; // records known on disk, guarded by syncLock
 };

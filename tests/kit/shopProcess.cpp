@@ -33,7 +33,7 @@ void shopProcess::CopyKeysFrom(const std::filesystem::path& world) const {
 }
 
 void shopProcess::Start(const std::vector<std::string>& args) {
-    process.Start(programPaths::SHOP, args, folder);
+    process.Start(program, args, folder);
 }
 
 unsigned int shopProcess::StartListening() {

@@ -26,6 +26,8 @@ public:
     // that kestrane-keygen made.
     void CopyKeysFrom(const std::filesystem::path& world) const;
 
+    // The program started: the shop of this build unless set before Start.
+    std::string program = programPaths::SHOP;
     // Starts the program with `args` (default --headless).
     void Start(const std::vector<std::string>& args = {"--headless"});
     // Starts it and waits for "Listening on port N"; returns N, or 0 when the

@@ -39,7 +39,7 @@ protected:
         for (int t = 0; t < threads; ++t) {
             sessions.emplace_back([&log, first, t, count] {
                 for (int i = 0; i < count; ++i) {
-                    log.Write("P S " + std::to_string(first + t * 1000 + i) + "\n");
+                    EXPECT_TRUE(log.Write("P S " + std::to_string(first + t * 1000 + i) + "\n"));
                 }
             });
         }
