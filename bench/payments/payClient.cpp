@@ -12,8 +12,10 @@ constexpr unsigned GUARD_SECONDS = 120;
 
 payClient::payClient(std::uint16_t shopPort, const PublicRsaKey& key, std::mt19937_64& rng)
     : fd(tcpSocket::Connect("127.0.0.1", shopPort, failure)), link(fd), shopKey(key), random(rng) {
-    if (fd >= 0)
+    if (fd >= 0) {
+        failure.clear(); // the connect's text of an address that did not answer
         tcpSocket::SetTimeouts(fd, GUARD_SECONDS);
+    }
 }
 
 payClient::~payClient() {

@@ -16,8 +16,10 @@ constexpr int BLOCK = 8;
 struct keyBytes {
     uint8_t bytes[SymKey::KEY_SIZE] = {};
 
+    // An empty text may come without any bytes at all (a null pointer),
+    // which memcpy must not be given even for no bytes.
     keyBytes(const uint8_t* text, size_t len) {
-        std::memcpy(bytes, text, std::min(len, SymKey::KEY_SIZE));
+        std::copy_n(text, std::min(len, SymKey::KEY_SIZE), bytes);
     }
     ~keyBytes() { CryptoPP::SecureWipeArray(bytes, SymKey::KEY_SIZE); }
 };

@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -99,6 +102,53 @@ TEST(strmSocketTest, ShutdownFromAnotherThreadEndsABlockedReceive) {
     socket.Shutdown();
     ASSERT_EQ(result.wait_for(TEST_GUARD), std::future_status::ready);
     EXPECT_EQ(result.get(), 0);
+}
+
+// A signal caught while Connect waits for the peer does not fail the connect:
+// the connection is made, and Connect says so once it is.
+TEST(strmSocketTest, ASignalDuringConnectDoesNotFailIt) {
+    // A listener whose accept queue holds one connection, and holds it: the
+    // next connect waits until the queue has room again.
+    const int held = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof(address);
+    ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::getsockname(held, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    ASSERT_EQ(::listen(held, 0), 0);
+    const std::uint16_t port = ntohs(address.sin_port);
+    const scriptedPeer first = scriptedPeer::Connect(port);
+
+    // A handler without SA_RESTART: the signal cuts a waiting connect short.
+    struct sigaction caught {};
+    caught.sa_handler = [](int) {};
+    struct sigaction before {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &caught, &before), 0);
+
+    std::promise<pid_t> started;
+    auto connected = std::async(std::launch::async, [&] {
+        started.set_value(static_cast<pid_t>(::gettid()));
+        probeThread dormant;
+        strmSocket socket(dormant);
+        return socket.Connect("127.0.0.1", port);
+    });
+    const pid_t connecting = started.get_future().get();
+    // Signalled once it waits inside connect (system call 42).
+    const std::string syscall = "/proc/self/task/" + std::to_string(connecting) + "/syscall";
+    const auto guard = std::chrono::steady_clock::now() + TEST_GUARD;
+    for (std::string number; number != "42" && std::chrono::steady_clock::now() < guard;) {
+        std::ifstream(syscall) >> number;
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(::syscall(SYS_tgkill, ::getpid(), connecting, SIGUSR1), 0);
+
+    // Room in the queue: the connect goes through on the peer's next try.
+    ::close(::accept(held, nullptr, nullptr));
+    ASSERT_EQ(connected.wait_for(TEST_GUARD), std::future_status::ready);
+    EXPECT_TRUE(connected.get());
+    ::sigaction(SIGUSR1, &before, nullptr);
+    ::close(held);
 }
 
 // A connected socket bound to a running thread, and its peer.

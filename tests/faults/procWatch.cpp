@@ -1,0 +1,118 @@
+#include "procWatch.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <poll.h>
+#include <thread>
+#include <vector>
+
+namespace {
+// pidfd_open of a single thread (Linux 6.9 and later).
+constexpr unsigned int PIDFD_THREAD_FLAG = O_EXCL;
+
+std::string Target(const std::filesystem::path& link) {
+    std::error_code ec;
+    const std::filesystem::path target = std::filesystem::read_symlink(link, ec);
+    return ec ? std::string("?") : target.string();
+}
+} // namespace
+
+bool procWatch::Running() const {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // "PID (name) S ...": the state follows the last parenthesis.
+    const std::size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' &&
+           text[close + 2] != 'X';
+}
+
+procWatch::usage procWatch::Now() const {
+    usage now;
+    const std::filesystem::path proc = "/proc/" + std::to_string(pid);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(proc / "fd", ec)) {
+        // The descriptor number and what it is, so that one closed and
+        // reopened as something else counts as a change.
+        now.descriptors.insert(entry.path().filename().string() + " -> " + Target(entry.path()));
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(proc / "task", ec)) {
+        now.threads.insert(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+    }
+    return now;
+}
+
+bool procWatch::ReturnsTo(const usage& before, std::chrono::seconds guard) const {
+    const auto deadline = std::chrono::steady_clock::now() + guard;
+    for (;;) {
+        const usage now = Now();
+        std::vector<pollfd> exits;
+        bool unwatchable = false;
+        for (const pid_t thread : now.threads) {
+            if (before.threads.count(thread) != 0) {
+                continue;
+            }
+            const int fd = static_cast<int>(::syscall(SYS_pidfd_open, thread, PIDFD_THREAD_FLAG));
+            if (fd >= 0) {
+                exits.push_back({fd, POLLIN, 0});
+            } else if (errno != ESRCH) {
+                unwatchable = true; // an older kernel: look again below
+            }
+        }
+        if (exits.empty() && !unwatchable) {
+            // Session threads close their connections before they end, so
+            // the descriptors are back by now too.
+            const usage after = Now();
+            return after.threads == before.threads && after.descriptors == before.descriptors;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            for (const pollfd& exit : exits) {
+                ::close(exit.fd);
+            }
+            return false;
+        }
+        if (!exits.empty()) {
+            // A thread's descriptor becomes readable when the thread ends.
+            ::poll(exits.data(), 1, static_cast<int>(left.count()));
+        } else {
+            std::this_thread::yield();
+        }
+        for (const pollfd& exit : exits) {
+            ::close(exit.fd);
+        }
+    }
+}
+
+std::string procWatch::Difference(const usage& before) const {
+    const usage now = Now();
+    std::string text;
+    for (const std::string& d : now.descriptors) {
+        if (before.descriptors.count(d) == 0) {
+            text += "  new descriptor " + d + "\n";
+        }
+    }
+    for (const std::string& d : before.descriptors) {
+        if (now.descriptors.count(d) == 0) {
+            text += "  lost descriptor " + d + "\n";
+        }
+    }
+    text += "  threads: " + std::to_string(before.threads.size()) + " before, " +
+            std::to_string(now.threads.size()) + " now\n";
+    // Where each new thread waits, to tell a hang from a leak.
+    for (const pid_t thread : now.threads) {
+        if (before.threads.count(thread) == 0) {
+            std::ifstream wchan("/proc/" + std::to_string(pid) + "/task/" +
+                                std::to_string(thread) + "/wchan");
+            std::string where;
+            std::getline(wchan, where);
+            text += "  new thread " + std::to_string(thread) + " waits in " + where + "\n";
+        }
+    }
+    return text;
+}
