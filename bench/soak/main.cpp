@@ -228,8 +228,8 @@ int main(int argc, char** argv) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long rssAtEnd = procProbe::ResidentKib(pid);
 
-    // The sessions end after their consumers: the shop must come back to
-    // the descriptors and threads it held before the run.
+    // The sessions end after their consumers: the shop must give back every
+    // connection, keeping only what its message threads keep for reuse.
     const bool recovered = watch.ReturnsTo(before, std::chrono::seconds(60));
     const std::string held = recovered ? std::string() : watch.Difference(before);
     const procWatch::usage after = watch.Now();

@@ -24,10 +24,6 @@ struct worker {
     bool retire = false;      // end instead of waiting for a job
 };
 
-// Parked threads kept at most; a thread that ends a loop when as many are
-// parked ends too.
-constexpr std::size_t MAX_PARKED = 64;
-
 // Every live thread object of the process and every worker thread. A thread
 // object leaves `live` under the lock before it is deleted, so one found in
 // `live` under the lock can be stopped safely.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -49,6 +50,9 @@ class io_context;
 // WaitAll().
 class msgThread {
 public:
+    // Worker threads kept parked for the next Start() at most.
+    static constexpr std::size_t MAX_PARKED = 64;
+
     msgThread();
     virtual ~msgThread();
     msgThread(const msgThread&) = delete;

@@ -5,9 +5,6 @@
 #include <vector>
 
 namespace {
-// Contexts kept at most; one more given back is destroyed.
-constexpr std::size_t MAX_POOLED = 64;
-
 struct pool {
     std::mutex lock;
     std::vector<std::unique_ptr<poolCtx>> idle;

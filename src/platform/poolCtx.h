@@ -2,6 +2,7 @@
 
 #include <asio/io_context.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -15,6 +16,12 @@
 // for the next one.
 class poolCtx {
 public:
+    // Contexts kept at most; one more given back is destroyed.
+    static constexpr std::size_t MAX_POOLED = 64;
+    // The descriptors a context that has had a socket holds: its epoll set,
+    // its eventfd and its timer.
+    static constexpr std::size_t DESCRIPTORS = 3;
+
     asio::io_context io{1}; // run by one thread at a time
     std::uint64_t serial = 0;
 

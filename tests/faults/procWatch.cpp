@@ -1,8 +1,12 @@
 #include "procWatch.h"
 
+#include "platform/msgThread.h"
+#include "platform/poolCtx.h"
+
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +23,37 @@ std::string Target(const std::filesystem::path& link) {
     std::error_code ec;
     const std::filesystem::path target = std::filesystem::read_symlink(link, ec);
     return ec ? std::string("?") : target.string();
+}
+
+// An epoll set, an eventfd or a timer: what an event queue holds.
+bool QueueDescriptor(const std::string& entry) {
+    return entry.find(" -> anon_inode:") != std::string::npos;
+}
+
+// True when `now` holds what `before` held, and beyond it only what the
+// message threads keep for reuse.
+bool Back(const procWatch::usage& before, const procWatch::usage& now) {
+    std::size_t newQueueDescriptors = 0;
+    for (const std::string& d : now.descriptors) {
+        if (before.descriptors.count(d) != 0) {
+            continue;
+        }
+        if (!QueueDescriptor(d)) {
+            return false;
+        }
+        ++newQueueDescriptors;
+    }
+    for (const std::string& d : before.descriptors) {
+        if (now.descriptors.count(d) == 0) {
+            return false;
+        }
+    }
+    std::size_t newThreads = 0;
+    for (const pid_t thread : now.threads) {
+        newThreads += before.threads.count(thread) == 0 ? 1 : 0;
+    }
+    return newThreads <= msgThread::MAX_PARKED &&
+           newQueueDescriptors <= poolCtx::MAX_POOLED * poolCtx::DESCRIPTORS;
 }
 } // namespace
 
@@ -50,39 +85,28 @@ bool procWatch::ReturnsTo(const usage& before, std::chrono::seconds guard) const
     const auto deadline = std::chrono::steady_clock::now() + guard;
     for (;;) {
         const usage now = Now();
-        std::vector<pollfd> exits;
-        bool unwatchable = false;
-        for (const pid_t thread : now.threads) {
-            if (before.threads.count(thread) != 0) {
-                continue;
-            }
-            const int fd = static_cast<int>(::syscall(SYS_pidfd_open, thread, PIDFD_THREAD_FLAG));
-            if (fd >= 0) {
-                exits.push_back({fd, POLLIN, 0});
-            } else if (errno != ESRCH) {
-                unwatchable = true; // an older kernel: look again below
-            }
-        }
-        if (exits.empty() && !unwatchable) {
-            // Session threads close their connections before they end, so
-            // the descriptors are back by now too.
-            const usage after = Now();
-            return after.threads == before.threads && after.descriptors == before.descriptors;
+        if (Back(before, now)) {
+            return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            for (const pollfd& exit : exits) {
-                ::close(exit.fd);
-            }
             return false;
         }
-        if (!exits.empty()) {
-            // A thread's descriptor becomes readable when the thread ends.
-            ::poll(exits.data(), 1, static_cast<int>(left.count()));
-        } else {
-            std::this_thread::yield();
+        // Looks again when one of the new threads ends (its descriptor turns
+        // readable), or after a short while: a session that closes its
+        // connections and parks its thread ends no thread.
+        std::vector<pollfd> exits;
+        for (const pid_t thread : now.threads) {
+            if (before.threads.count(thread) == 0) {
+                const int fd =
+                    static_cast<int>(::syscall(SYS_pidfd_open, thread, PIDFD_THREAD_FLAG));
+                if (fd >= 0) {
+                    exits.push_back({fd, POLLIN, 0});
+                }
+            }
         }
+        ::poll(exits.data(), exits.size(), static_cast<int>(std::min<long>(left.count(), 10)));
         for (const pollfd& exit : exits) {
             ::close(exit.fd);
         }
@@ -107,8 +131,8 @@ std::string procWatch::Difference(const usage& before) const {
     // Where each new thread waits, to tell a hang from a leak.
     for (const pid_t thread : now.threads) {
         if (before.threads.count(thread) == 0) {
-            std::ifstream wchan("/proc/" + std::to_string(pid) + "/task/" +
-                                std::to_string(thread) + "/wchan");
+            std::ifstream wchan("/proc/" + std::to_string(pid) + "/task/" + std::to_string(thread) +
+                                "/wchan");
             std::string where;
             std::getline(wchan, where);
             text += "  new thread " + std::to_string(thread) + " waits in " + where + "\n";

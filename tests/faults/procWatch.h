@@ -23,11 +23,12 @@ public:
     // True while the process runs (it exists and has not ended).
     bool Running() const;
 
-    // Waits until every thread that is not in `before` has ended (told by
-    // the kernel through a descriptor of each thread, or, where the kernel
-    // cannot tell, by looking again), then returns whether the process holds
-    // the threads and descriptors of `before` again. False when the threads
-    // have not ended within `guard`, which only fails a hung test.
+    // Waits until the process holds the sockets and files of `before` again
+    // (a session closes its connections as it ends) and no more threads and
+    // event queues than `before` and what the message threads keep for the
+    // next sessions (parked workers, pooled io_contexts), then returns true.
+    // False when that has not come within `guard`, which only fails a hung
+    // or leaking test.
     bool ReturnsTo(const usage& before, std::chrono::seconds guard) const;
 
     // What differs from `before`, for a failure message.
