@@ -19,7 +19,7 @@
 
 namespace {
 
-bool Listed(std::uint16_t port) {
+bool Listed(std::uint16_t port, std::uint16_t peerPort) {
     std::ifstream table("/proc/net/tcp");
     std::string line;
     std::getline(table, line);
@@ -30,7 +30,9 @@ bool Listed(std::uint16_t port) {
         const auto portOf = [](const std::string& end) {
             return std::stoul(end.substr(end.find(':') + 1), nullptr, 16);
         };
-        if (portOf(local) == port || portOf(remote) == port)
+        const auto near = portOf(local);
+        const auto far = portOf(remote);
+        if ((near == port && far == peerPort) || (near == peerPort && far == port))
             return true;
     }
     return false;
@@ -226,7 +228,7 @@ std::uint16_t UnusedPort() {
     return probe.Port();
 }
 
-void WaitUntilGone(std::uint16_t port) {
-    while (Listed(port))
+void WaitUntilGone(std::uint16_t port, std::uint16_t peerPort) {
+    while (Listed(port, peerPort))
         std::this_thread::yield();
 }

@@ -113,6 +113,8 @@ private:
 // A port on 127.0.0.1 on which nothing listens (it was free a moment ago).
 std::uint16_t UnusedPort();
 
-// Blocks until the kernel no longer lists a TCP connection on local port
-// `port` (for instance once a reset has been processed on both ends).
-void WaitUntilGone(std::uint16_t port);
+// Blocks until the kernel no longer lists the TCP connection between local
+// ports `port` and `peerPort` (for instance once a reset has been processed
+// on both ends). Other connections that share one of the ports (another
+// test's, lingering in TIME_WAIT) do not count.
+void WaitUntilGone(std::uint16_t port, std::uint16_t peerPort);

@@ -74,7 +74,9 @@ TEST(acptSocketTest, AConnectionResetBeforeItIsAcceptedFailsAndTheNextIsServed) 
     scriptedPeer gone = scriptedPeer::Connect(listener.LocalPort());
     const std::uint16_t gonePort = gone.LocalPort();
     gone.Reset();
-    WaitUntilGone(gonePort); // the reset has reached the waiting connection
+    WaitUntilGone(gonePort,
+                  static_cast<std::uint16_t>(
+                      listener.LocalPort())); // the reset has reached the waiting connection
     scriptedPeer next = scriptedPeer::Connect(listener.LocalPort());
 
     loopRunner listening(listenThread);

@@ -129,7 +129,7 @@ TEST_F(docFolder, AConnectionResetBeforeItIsAcceptedLeavesNoSessionAndTheNextIsS
     scriptedPeer gone = scriptedPeer::Connect(port);
     const std::uint16_t gonePort = gone.LocalPort();
     gone.Reset();
-    WaitUntilGone(gonePort);
+    WaitUntilGone(gonePort, static_cast<std::uint16_t>(port));
     scriptedPeer next = scriptedPeer::Connect(port);
     {
         loopRunner listening(listenThread);
