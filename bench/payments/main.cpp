@@ -7,10 +7,10 @@
 #include "childProcess.h"
 #include "demoWorld.h"
 #include "payClient.h"
+#include "platform/procLimits.h"
 #include "procProbe.h"
 #include "shopProcess.h"
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,16 +85,6 @@ bool ParseOptions(int argc, char** argv, options& o) {
     }
     return o.payments > 0 && o.idle >= 0 && !o.concurrency.empty() &&
            std::all_of(o.concurrency.begin(), o.concurrency.end(), [](int c) { return c > 0; });
-}
-
-// Every connection of the generator and of the shop's sessions needs a
-// descriptor.
-void RaiseDescriptorLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 double CryptoFloor() {
@@ -273,7 +263,7 @@ int main(int argc, char** argv) {
         std::fputs(USAGE, stderr);
         return argc > 1 && std::string(argv[1]) == "--help" ? 0 : 2;
     }
-    RaiseDescriptorLimit();
+    procLimits::RaiseForServing(); // many connections at once
     const double floorUs = o.floorUs > 0 ? o.floorUs : CryptoFloor();
     if (floorUs > 0)
         std::printf("crypto floor per payment: %.2f us\n", floorUs);

@@ -1,7 +1,6 @@
 #include "hostileClient.h"
 
 #include "common/msgCodes.h"
-#include "common/tcpSocket.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,28 +9,7 @@
 
 namespace {
 using mc = msgCodes;
-constexpr unsigned GUARD_SECONDS = 120;
 } // namespace
-
-hostileClient::hostileClient(std::uint16_t shopPort, const PublicRsaKey& key, std::mt19937_64& rng)
-    : fd(tcpSocket::Connect("127.0.0.1", shopPort, failure)), link(fd), shopKey(key), random(rng) {
-    if (fd >= 0) {
-        failure.clear(); // the connect's text of an address that did not answer
-        tcpSocket::SetTimeouts(fd, GUARD_SECONDS);
-        tcpSocket::NoDelay(fd);
-    }
-}
-
-hostileClient::~hostileClient() {
-    if (fd >= 0)
-        close(fd);
-}
-
-bool hostileClient::Fail(const std::string& text) {
-    if (failure.empty())
-        failure = text;
-    return false;
-}
 
 void hostileClient::Reset() {
     const linger abortive{1, 0};
@@ -53,14 +31,7 @@ bool hostileClient::Expect(std::uint8_t type, std::uint8_t step) {
 }
 
 bool hostileClient::AgreeKey() {
-    std::uniform_int_distribution<int> printable(32, 126);
-    bytes text(mc::KEY_TEXT_LENGTH);
-    for (std::uint8_t& c : text)
-        c = static_cast<std::uint8_t>(printable(random));
-    bytes offer(mc::RSA_BLOCK);
-    shopKey.Encrypt(text.data(), offer.data(), mc::KEY_TEXT_LENGTH);
-    link.SetKey(text.data(), text.size());
-    return link.Send(mc::PKT_KEY, 0, offer) && Expect(mc::PKT_REPLY, 1) && Expect(mc::PKT_DATA, 2);
+    return OfferKey() && Expect(mc::PKT_REPLY, 1) && Expect(mc::PKT_DATA, 2);
 }
 
 bool hostileClient::ShopEnds() {

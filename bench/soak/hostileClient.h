@@ -1,19 +1,15 @@
 #pragma once
 
 #include "common/coinList.h"
-#include "common/peerLink.h"
-#include "crypto/PublicRsaKey.h"
+#include "shopClient.h"
 
-#include <cstdint>
-#include <random>
-#include <string>
 #include <vector>
 
 // A consumer of the soak run that misbehaves: it goes away at some step of
 // its conversation (orderly or with a reset), or sends what is no frame the
 // shop can take, or stops inside a frame, or connects and says nothing. It
 // checks the shop's answers up to where it stops; a failure is its text.
-class hostileClient {
+class hostileClient : public shopClient {
 public:
     enum behaviour {
         LEAVE_AT_ONCE,        // connects and resets the connection
@@ -27,10 +23,7 @@ public:
         BEHAVIOURS
     };
 
-    hostileClient(std::uint16_t shopPort, const PublicRsaKey& shopKey, std::mt19937_64& random);
-    ~hostileClient();
-    hostileClient(const hostileClient&) = delete;
-    hostileClient& operator=(const hostileClient&) = delete;
+    using shopClient::shopClient;
 
     // Plays `how` with `coins` (used by the behaviours that get as far as
     // paying). True when the shop answered as it should up to the point
@@ -42,19 +35,10 @@ public:
         return how == LEAVE_AFTER_COINS || how == LEAVE_BEFORE_FINAL;
     }
 
-    const std::string& Failure() const { return failure; }
-
 private:
-    bool Fail(const std::string& text);
     bool AgreeKey();
     bool Expect(std::uint8_t type, std::uint8_t step);
     // The shop closes (or resets) the connection without sending more.
     bool ShopEnds();
     void Reset();
-
-    std::string failure; // first: the connect below writes to it
-    int fd;
-    peerLink link;
-    const PublicRsaKey& shopKey;
-    std::mt19937_64& random;
 };

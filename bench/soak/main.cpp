@@ -7,13 +7,13 @@
 #include "demoWorld.h"
 #include "hostileClient.h"
 #include "payClient.h"
+#include "platform/procLimits.h"
 #include "procProbe.h"
 #include "procWatch.h"
 #include "shopProcess.h"
 
 #include "shell/logReader.h"
 
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -124,14 +124,6 @@ std::vector<job> Jobs(const demoWorld& world, const options& o) {
     return jobs;
 }
 
-void RaiseDescriptorLimit() {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -140,7 +132,7 @@ int main(int argc, char** argv) {
         std::fputs(USAGE, stderr);
         return argc > 1 && std::string(argv[1]) == "--help" ? 0 : 2;
     }
-    RaiseDescriptorLimit();
+    procLimits::RaiseForServing(); // many connections at once
 
     demoWorld world;
     if (!world.Made()) {
