@@ -3,6 +3,7 @@
 #include "platform/errOperator.h"
 #include "platform/outSurface.h"
 #include "platform/procLimits.h"
+#include "platform/stopWaiter.h"
 #include "shell/CKestraneDoc.h"
 
 #ifdef KESTRANE_WITH_GUI
@@ -35,17 +36,9 @@ constexpr const char* USAGE =
     "\n"
     "Exit status: 0 after a clean stop, 1 when start-up fails, 2 on a usage error.\n";
 
-// Serves until SIGINT or SIGTERM. The two signals are blocked before any
-// thread exists, so every thread inherits the mask and only sigwait takes them.
+// Serves until SIGINT or SIGTERM (taken only by this thread: see stopWaiter).
 int RunHeadless() {
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    // A standard output whose reader has gone must not end the server in the
-    // middle of a payment.
-    std::signal(SIGPIPE, SIG_IGN);
+    const stopWaiter stop;
 
     errOperator console; // standard error, never interleaved with other texts
     SetOperator(&console);
@@ -63,9 +56,7 @@ int RunHeadless() {
     }
     console.ShowMessage("Listening on port " + std::to_string(doc->ListeningPort()));
 
-    int received = 0;
-    while (sigwait(&stopSignals, &received) != 0) {
-    }
+    stop.Wait();
     doc->StopServing();
     doc.reset();
     SetOperator(nullptr);

@@ -13,6 +13,7 @@
 #include "common/peerLink.h"
 #include "common/tcpSocket.h"
 #include "common/toolOperator.h"
+#include "platform/stopWaiter.h"
 
 #include <csignal>
 #include <exception>
@@ -54,14 +55,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // SIGINT and SIGTERM are taken by sigwait below; every thread started
+    // SIGINT and SIGTERM are taken by stop.Wait below; every thread started
     // from here on inherits the mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    const stopWaiter stop;
 
     toolOperator op("kestrane-bank");
     SetOperator(&op);
@@ -122,9 +118,7 @@ int main(int argc, char** argv) {
     lineOut::Print("Payments on port " + std::to_string(tcpSocket::LocalPort(paymentFd)));
     lineOut::Print("Withdrawals on port " + std::to_string(tcpSocket::LocalPort(withdrawFd)));
 
-    int signal = 0;
-    while (sigwait(&stopSignals, &signal) != 0) {
-    }
+    stop.Wait();
     payments.Stop();
     withdrawals.Stop();
     lineOut::Print("Bank stopped");
