@@ -170,7 +170,11 @@ void sessionRig::Play(const std::uint8_t* data, std::size_t size) {
     while (!session.Ended()) {
         session.consumer.Finish();
         session.bank.Finish();
+        const bool bankAttached = session.bank.Attached();
         Pump(session);
+        if (session.bank.Attached() != bankAttached) {
+            continue; // a bank connection the session made just now: it goes too
+        }
         if (!session.Ended() && session.session->Context().run_one_for(END_GUARD) == 0) {
             break;
         }
