@@ -14,7 +14,6 @@
 
 #include "shell/logReader.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
