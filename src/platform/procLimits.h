@@ -2,7 +2,7 @@
 
 // The process limits that bound how many sessions the server can hold at
 // once. Each session is a thread with two connections (the consumer's and the
-// bank's) and a descriptor or two for its event queue; the usual soft limit of
+// bank's) and three descriptors for its event queue; the usual soft limit of
 // 1024 open descriptors would stop the server at a few hundred sessions,
 // although the hard limit allows far more.
 class procLimits {

@@ -79,7 +79,7 @@ private:
 
     msgThread& boundThread;
     std::unique_ptr<impl> io;
-    mutable std::mutex fdLock; // Shutdown may come from another thread
-    int openFd = -1;           // the descriptor Shutdown acts on, -1 when closed
+    std::mutex fdLock; // Shutdown may come from another thread
+    int openFd = -1;   // the descriptor Shutdown acts on, -1 when closed
     bool ended = false;
 };

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <poll.h>
-#include <thread>
 #include <vector>
 
 namespace {
