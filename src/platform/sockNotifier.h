@@ -39,11 +39,7 @@ public:
             armed = true;
             if (Readable(socket)) {
                 // Raised from the queue, never from inside the caller.
-                asio::post(context, [this, alive, arm = generation] {
-                    if (!alive.expired()) {
-                        Fire(arm, 0);
-                    }
-                });
+                Post([this, arm = generation] { Fire(arm, 0); });
             } else {
                 Wait(socket, generation);
             }
